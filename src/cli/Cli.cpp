@@ -1,0 +1,236 @@
+#include "cli/Cli.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+#include <cstdio>
+#include <memory>
+
+#include "SimDrive.h"
+#include "SimulatedPort.h"
+#include "link/ComPort.h"
+#include "link/DriveSession.h"
+#include "link/MessageService.h"
+#include "link/Receiver.h"
+#include "link/Texts.h"
+#include "link/Transactions.h"
+#include "params/Catalogue.h"
+#include "params/DisplayRules.h"
+
+namespace velmora {
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitRefused = 1;
+constexpr int kExitUsage = 2;
+constexpr int kMaxReadCount = 48; // a reply of 48 registers still fits 200 bytes
+
+void say(const QString &line)
+{
+    std::fprintf(stdout, "%s\n", line.toUtf8().constData());
+}
+
+int fail(const QString &line, int code = kExitRefused)
+{
+    std::fprintf(stderr, "velmora-cli: %s\n", line.toUtf8().constData());
+    return code;
+}
+
+bool parseNumber(const QString &text, long lo, long hi, long &out)
+{
+    bool ok = false;
+    const long v = text.toLong(&ok, 10);
+    if (!ok || v < lo || v > hi)
+        return false;
+    out = v;
+    return true;
+}
+
+QString outcomeProblem(ReplyOutcome o, uint8_t station)
+{
+    switch (o) {
+    case ReplyOutcome::Good: return {};
+    case ReplyOutcome::Rejected: return QStringLiteral("the drive refused the request");
+    case ReplyOutcome::Bad: return QStringLiteral("the reply from station %1 was corrupted").arg(station);
+    case ReplyOutcome::NoReply: return QStringLiteral("no reply from station %1").arg(station);
+    }
+    return {};
+}
+
+QString line(uint16_t reg, const QString &value)
+{
+    return QStringLiteral("%1\t%2\t%3").arg(ParamIdForAddress(reg), QString::number(reg), value);
+}
+
+QString ioText(const DriveSession &s)
+{
+    QString in, out;
+    for (int i = 11; i >= 0; --i)
+        in += QChar(s.reply.InBits[i] ? '1' : '0');
+    for (int i = 9; i >= 0; --i)
+        out += QChar(s.reply.OutBits[i] ? '1' : '0');
+    return QStringLiteral("inputs %1 outputs %2").arg(in, out);
+}
+
+int doRead(DriveSession &s, const QStringList &args)
+{
+    long reg = 0, count = 0;
+    if (args.size() != 3)
+        return fail(QStringLiteral("usage: read REG COUNT"), kExitUsage);
+    if (!parseNumber(args[1], 0, 65535, reg))
+        return fail(QStringLiteral("bad register: %1").arg(args[1]), kExitUsage);
+    if (!parseNumber(args[2], 1, kMaxReadCount, count))
+        return fail(QStringLiteral("bad count: %1 (1 to %2)").arg(args[2]).arg(kMaxReadCount), kExitUsage);
+    for (long r = reg; r < reg + count; ++r)
+        if (r > 65535 || !FindParamDef(static_cast<uint16_t>(r)))
+            return fail(QStringLiteral("unknown register: %1").arg(r), kExitUsage);
+
+    const ReplyOutcome o = ReadRegisters(s, static_cast<uint16_t>(reg), static_cast<uint16_t>(count));
+    if (o != ReplyOutcome::Good)
+        return fail(outcomeProblem(o, s.req.stationNumber));
+    if (reg == kIoStatusRegister && count == 1) {
+        say(line(kIoStatusRegister, ioText(s)));
+        return kExitOk;
+    }
+    for (long i = 0; i < count; ++i) {
+        const auto r = static_cast<uint16_t>(reg + i);
+        say(line(r, FormatRecordValue(*FindParamDef(r), s.reply.decodedValues[i + 1])));
+    }
+    return kExitOk;
+}
+
+int doWrite(DriveSession &s, const QStringList &args)
+{
+    long reg = 0;
+    if (args.size() != 3)
+        return fail(QStringLiteral("usage: write REG VALUE"), kExitUsage);
+    if (!parseNumber(args[1], 0, 65535, reg) || !FindParamDef(static_cast<uint16_t>(reg)))
+        return fail(QStringLiteral("unknown register: %1").arg(args[1]), kExitUsage);
+    const auto address = static_cast<uint16_t>(reg);
+    const TParamDef &def = *FindParamDef(address);
+    if (address < P1Defs[0].Address)
+        return fail(QStringLiteral("register %1 is a status value and can not be written").arg(reg), kExitUsage);
+
+    const ParamRow *row = FindParamRow(address);
+    const bool guard = row && row->servoOffRequired;
+    QString shown;
+    std::function<void()> stationChange;
+    if (row && row->followUp == FollowUp::StationChange) {
+        stationChange = [&s, &args] {
+            long station = 0;
+            if (parseNumber(args[2], 0, 255, station))
+                s.req.stationNumber = static_cast<uint8_t>(station);
+        };
+    }
+    const ValueWriteResult r = ValueWrite(s, def, args[2], guard, [&shown](const QString &t) { shown = t; },
+                                          stationChange);
+    if (r.status != ValueWriteResult::Written)
+        return kExitRefused; // the session has said why
+    if (r.write != ReplyOutcome::Good)
+        return fail(outcomeProblem(r.write, s.req.stationNumber));
+    if (r.readBack != ReplyOutcome::Good)
+        return fail(outcomeProblem(r.readBack, s.req.stationNumber));
+    say(line(address, shown));
+    return kExitOk;
+}
+
+int doStatus(DriveSession &s)
+{
+    const ReplyOutcome o = ReadRegisters(s, StDefs[0].Address, static_cast<uint16_t>(StDefs.size()));
+    if (o != ReplyOutcome::Good)
+        return fail(outcomeProblem(o, s.req.stationNumber));
+    std::array<QString, StDefs.size()> texts;
+    for (size_t i = 0; i < StDefs.size(); ++i)
+        texts[i] = FormatRecordValue(StDefs[i], s.reply.decodedValues[i + 1]);
+    const ReplyOutcome io = ReadRegisters(s, kIoStatusRegister, 1);
+    if (io != ReplyOutcome::Good)
+        return fail(outcomeProblem(io, s.req.stationNumber));
+    for (size_t i = 0; i < StDefs.size(); ++i) {
+        const bool isIo = StDefs[i].Address == kIoStatusRegister;
+        say(QStringLiteral("%1\t%2\t%3")
+                .arg(ParamIdForAddress(StDefs[i].Address),
+                     isIo ? QStringLiteral("I/O Status") : QString::fromUtf8(StatusItemNames[i]),
+                     isIo ? ioText(s) : texts[i]));
+    }
+    return kExitOk;
+}
+
+} // namespace
+
+int RunCli(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Reads and writes a VD-840 drive's registers.\n\n"
+        "Commands:\n"
+        "  read REG COUNT    read COUNT registers from REG and print their values\n"
+        "  write REG VALUE   write one parameter (range test, servo-on guard, read-back)\n"
+        "  status            print the status items St-01 to St-18\n\n"
+        "Without --port the built-in simulated drive answers."));
+    parser.addHelpOption();
+    const QCommandLineOption portOpt(QStringLiteral("port"), QStringLiteral("Serial device (any path, e.g. a pseudo-terminal)."), QStringLiteral("DEVICE"));
+    const QCommandLineOption simOpt(QStringLiteral("simulate"), QStringLiteral("Talk to the built-in simulated drive."));
+    const QCommandLineOption baudOpt(QStringLiteral("baud"), QStringLiteral("Baud rate (1200 to 57600, default 9600)."), QStringLiteral("N"), QStringLiteral("9600"));
+    const QCommandLineOption stationOpt(QStringLiteral("station"), QStringLiteral("Station number of the drive (default 1)."), QStringLiteral("N"), QStringLiteral("1"));
+    parser.addOptions({portOpt, simOpt, baudOpt, stationOpt});
+    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("read, write or status"));
+    if (!parser.parse(arguments))
+        return fail(parser.errorText(), kExitUsage);
+    if (parser.isSet(QStringLiteral("help"))) {
+        std::fprintf(stdout, "%s", parser.helpText().toUtf8().constData());
+        return kExitOk;
+    }
+
+    const QStringList args = parser.positionalArguments();
+    if (args.isEmpty())
+        return fail(QStringLiteral("no command given (read, write or status; --help says more)"), kExitUsage);
+    const QString command = args[0];
+    if (command != QLatin1String("read") && command != QLatin1String("write") && command != QLatin1String("status"))
+        return fail(QStringLiteral("unknown command: %1").arg(command), kExitUsage);
+    if (parser.isSet(portOpt) && parser.isSet(simOpt))
+        return fail(QStringLiteral("--port and --simulate exclude each other"), kExitUsage);
+
+    long baud = 0, station = 0;
+    static const QList<long> bauds{1200, 2400, 4800, 9600, 19200, 38400, 57600};
+    if (!parseNumber(parser.value(baudOpt), 1, 1000000, baud) || !bauds.contains(baud))
+        return fail(QStringLiteral("bad baud rate: %1 (1200, 2400, 4800, 9600, 19200, 38400 or 57600)").arg(parser.value(baudOpt)), kExitUsage);
+    if (!parseNumber(parser.value(stationOpt), 0, 255, station))
+        return fail(QStringLiteral("bad station number: %1 (0 to 255)").arg(parser.value(stationOpt)), kExitUsage);
+
+    ComPort port;
+    auto drive = std::make_shared<SimDrive>(static_cast<uint8_t>(station));
+    port.setSimulatedFactory([drive] { return std::make_unique<SimulatedPort>(drive); });
+    PortSettings settings;
+    settings.Baud = static_cast<qint32>(baud);
+    settings.device = parser.value(portOpt);
+    settings.simulate = !parser.isSet(portOpt);
+    port.applySettings(settings);
+    if (!port.open())
+        return fail(QStringLiteral("%1: %2").arg(QString::fromLatin1(texts::ComportOpenError), port.errorString()));
+
+    ConsoleMessageService messages;
+    DriveSession session(&port, &messages);
+    session.req.stationNumber = static_cast<uint8_t>(station);
+    TThread_Receive receiver(session);
+    QObject::connect(&port, &DrivePort::dataAvailable, &receiver, &TThread_Receive::ApdComPort1TriggerAvail);
+    bool lost = false;
+    QObject::connect(&port, &DrivePort::deviceLost, [&](const QString &why) {
+        lost = true;
+        fail(why);
+        port.close();
+    });
+    session.setOffLineAction([&port] { port.close(); });
+
+    int code = kExitUsage;
+    if (command == QLatin1String("read"))
+        code = doRead(session, args);
+    else if (command == QLatin1String("write"))
+        code = doWrite(session, args);
+    else
+        code = args.size() == 1 ? doStatus(session) : fail(QStringLiteral("usage: status"), kExitUsage);
+    port.close();
+    return lost && code == kExitOk ? kExitRefused : code;
+}
+
+} // namespace velmora

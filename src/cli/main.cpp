@@ -1,0 +1,11 @@
+#include <QCoreApplication>
+
+#include "cli/Cli.h"
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("velmora-cli"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.4"));
+    return velmora::RunCli(QCoreApplication::arguments());
+}

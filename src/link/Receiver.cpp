@@ -1,0 +1,227 @@
+#include "link/Receiver.h"
+
+#include <QMetaObject>
+
+#include <cmath>
+#include <cstring>
+
+#include "link/DrivePort.h"
+#include "link/DriveSession.h"
+#include "link/MessageService.h"
+#include "link/Texts.h"
+
+namespace velmora {
+
+namespace {
+
+bool isException(uint8_t code) { return code == 131 || code == 134 || code == 144; }
+bool isWriteEcho(uint8_t code) { return code == 6 || (code >= 70 && code <= 73); }
+bool isKnown(uint8_t code)
+{
+    return code == 3 || code == 80 || code == 16 || isWriteEcho(code) || isException(code);
+}
+
+} // namespace
+
+TThread_Receive::TThread_Receive(DriveSession &session, QObject *parent)
+    : QObject(parent), s_(session)
+{
+}
+
+void TThread_Receive::ApdComPort1TriggerAvail()
+{
+    DrivePort *port = s_.port();
+    if (!port)
+        return;
+    feed(port->readAll());
+}
+
+void TThread_Receive::feed(const QByteArray &bytes)
+{
+    if (bytes.isEmpty())
+        return;
+    s_.reply.bytesSeen += static_cast<quint64>(bytes.size());
+    // Bytes that arrive while no request is outstanding can only be the remains of a reply
+    // whose wait has ended; they must not become part of the next one.
+    if (!s_.replyEvent.isArmed()) {
+        s_.reply.receiveBuffer.clear();
+        return;
+    }
+    s_.reply.receiveBuffer.append(bytes);
+    // One notification at a time; a notification that arrives while one is handled (a
+    // nested event loop somewhere below) is picked up when the first returns.
+    if (busy_) {
+        again_ = true;
+        return;
+    }
+    busy_ = true;
+    do {
+        again_ = false;
+        handle();
+    } while (again_);
+    busy_ = false;
+}
+
+void TThread_Receive::handle()
+{
+    QByteArray &buf = s_.reply.receiveBuffer;
+    const int L = buf.size();
+    if (L < 2)
+        return; // a single byte waits for more
+    const auto code = static_cast<uint8_t>(buf[1]);
+
+    if (!isKnown(code)) {
+        buf.clear();
+        crcErrorHandling(); // the waiter is not released: its wait ends by time-out
+        return;
+    }
+
+    // A late reply to an earlier request may sit in front of this request's reply; drop it
+    // whole and look at what follows.
+    const int frameLength = expectedFrameLength(buf);
+    if (frameLength > 0 && L > frameLength && frameLength <= kMaxReplyLength) {
+        const auto *bytes = reinterpret_cast<const uint8_t *>(buf.constData());
+        if (CrcMatches(bytes, frameLength) && !answersRequest(bytes)) {
+            buf.remove(0, frameLength);
+            handle();
+            return;
+        }
+    }
+
+    bool complete = false;
+    if (code == 3 || code == 80) {
+        const int n = L >= 3 ? static_cast<uint8_t>(buf[2]) : 0;
+        complete = L >= n + 5;
+    } else if (code == 16) {
+        complete = L == 8;
+    } else if (isWriteEcho(code)) {
+        complete = L == 10;
+    } else {
+        // An exception reply is five bytes; waiting for all of them keeps a reply that
+        // arrives in pieces from counting as a CRC error.
+        complete = L >= 5;
+    }
+    if (complete || L > kMaxReplyLength)
+        takeReply();
+}
+
+void TThread_Receive::takeReply()
+{
+    QByteArray &buf = s_.reply.receiveBuffer;
+    const int L = buf.size();
+    uint8_t copy[kMaxReplyLength] = {};
+    const bool fits = L <= kMaxReplyLength;
+    std::memcpy(copy, buf.constData(), fits ? L : kMaxReplyLength);
+    buf.clear();
+
+    const uint8_t code = copy[1];
+    if (!fits || !CrcMatches(copy, L)) {
+        // Release the waiter first (no values, no acknowledgement), then count the error.
+        if (s_.replyEvent.claim()) {
+            s_.reply.lastOutcome = ReplyOutcome::Bad;
+            s_.replyEvent.signal();
+        }
+        crcErrorHandling();
+        return;
+    }
+
+    // A good frame that does not answer the request outstanding is a late reply to an
+    // earlier one: it is neither this request's values nor a line fault.
+    if (!answersRequest(copy))
+        return;
+
+    if (!s_.replyEvent.claim())
+        return;
+    s_.reply.crcErrorCount = 0;
+    if (code == 3 || code == 80) {
+        if (code == 3 && lastRequestWasIoStatus())
+            decodeIoStatus(copy);
+        else
+            decodeValues(copy);
+        s_.reply.lastOutcome = ReplyOutcome::Good;
+    } else if (isWriteEcho(code)) {
+        s_.reply.writeAck = 1;
+        s_.reply.lastOutcome = ReplyOutcome::Good;
+    } else if (code == 16) {
+        s_.reply.lastOutcome = ReplyOutcome::Good;
+    } else {
+        s_.reply.lastOutcome = ReplyOutcome::Rejected;
+    }
+    s_.replyEvent.signal();
+}
+
+int TThread_Receive::expectedFrameLength(const QByteArray &buf)
+{
+    if (buf.size() < 2)
+        return 0;
+    const auto code = static_cast<uint8_t>(buf[1]);
+    if (code == 3 || code == 80)
+        return buf.size() >= 3 ? static_cast<uint8_t>(buf[2]) + 5 : 0;
+    if (code == 16)
+        return 8;
+    if (isWriteEcho(code))
+        return 10;
+    if (isException(code))
+        return 5;
+    return 0;
+}
+
+bool TThread_Receive::answersRequest(const uint8_t *frame) const
+{
+    const ExpectedReply &e = s_.expected;
+    const uint8_t code = frame[1];
+    if (isException(code))
+        return code - 128 == e.functionCode;
+    if (code != e.functionCode)
+        return false;
+    return code != 3 || e.byteCount < 0 || frame[2] == e.byteCount;
+}
+
+bool TThread_Receive::lastRequestWasIoStatus() const
+{
+    const auto &b = s_.req.requestBuffer;
+    return b[2] == 0x00 && b[3] == 0x1A && b[5] == 0x01;
+}
+
+void TThread_Receive::decodeValues(const uint8_t *copy)
+{
+    const int n = copy[2];
+    // The count of values is N / 4, halves to even; never past the copy or the list.
+    const int count = static_cast<int>(std::nearbyint(n / 4.0));
+    for (int i = 1; i <= count && i <= 100 && 4 * i + 2 < kMaxReplyLength; ++i)
+        s_.reply.decodedValues[i] =
+            DecodeRegisterValue(copy[4 * i - 1], copy[4 * i], copy[4 * i + 1], copy[4 * i + 2]);
+}
+
+void TThread_Receive::decodeIoStatus(const uint8_t *copy)
+{
+    const uint8_t d0 = copy[3], d1 = copy[4], d2 = copy[5], d3 = copy[6];
+    for (int i = 0; i < 8; ++i)
+        s_.reply.InBits[i] = (d1 >> i) & 1;
+    for (int i = 0; i < 4; ++i)
+        s_.reply.InBits[8 + i] = (d0 >> i) & 1;
+    for (int i = 0; i < 8; ++i)
+        s_.reply.OutBits[i] = (d3 >> i) & 1;
+    s_.reply.OutBits[8] = d2 & 1;
+    s_.reply.OutBits[9] = (d2 >> 1) & 1;
+}
+
+void TThread_Receive::crcErrorHandling()
+{
+    s_.discardAll();
+    if (++s_.reply.crcErrorCount <= kCrcErrorLimit)
+        return;
+    s_.reply.crcErrorCount = 0;
+    s_.reply.receiveBuffer.clear();
+    // The message and the Off-Line action run once this notification has returned, so
+    // neither a modal box nor the closing of the port happens inside the receiver.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            s_.showMessage(QString::fromLatin1(texts::CrcErrorLimit));
+            s_.runOffLineAction();
+        },
+        Qt::QueuedConnection);
+}
+
+} // namespace velmora

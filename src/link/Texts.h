@@ -1,0 +1,19 @@
+#pragma once
+
+// The system's own message and caption texts, each written once. They are shown exactly
+// as they stand, spelling included.
+
+namespace velmora::texts {
+
+inline constexpr char CrcErrorLimit[] = "CRC Error Occures more than 6 times";
+inline constexpr char WrongParameter[] = "Wrong parameter";
+inline constexpr char ServoOn[] = "Servo On!!";
+inline constexpr char InstructionFail[] = "Instruction fail. Try again";
+inline constexpr char ComportOpenError[] = "Comport Open Error";
+
+inline constexpr char SelectPortCaption[] = "Select Port";
+inline constexpr char SelectPortInvalid[] = "The configured serial port is not valid.";
+inline constexpr char SelectPortChoose[] = "Please choose another port.";
+inline constexpr char SimulatedDrive[] = "Simulated VD-840";
+
+} // namespace velmora::texts

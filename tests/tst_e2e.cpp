@@ -1,0 +1,121 @@
+// End to end: vd840-sim on a pseudo-terminal, the real serial port and velmora-cli.
+#include <QProcess>
+#include <QTest>
+
+#include "SimProcess.h"
+#include "link/DriveSession.h"
+#include "link/MessageService.h"
+#include "link/QtSerialDrivePort.h"
+#include "link/Receiver.h"
+#include "link/Transactions.h"
+
+using namespace velmora;
+
+namespace {
+
+struct CliRun {
+    int code = -1;
+    QString out;
+    QString err;
+};
+
+CliRun cli(const QStringList &args)
+{
+    QProcess p;
+    p.start(QStringLiteral(VELMORA_CLI_PATH), args);
+    CliRun r;
+    if (!p.waitForFinished(20000))
+        return r;
+    r.code = p.exitCode();
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+} // namespace
+
+class TestEndToEnd : public QObject {
+    Q_OBJECT
+private slots:
+    void serialPortAgainstTheSimulator()
+    {
+        SimProcess sim;
+        QVERIFY2(!sim.device().isEmpty(), "vd840-sim printed no device");
+        QtSerialDrivePort port(sim.device());
+        QVERIFY2(port.open(), qPrintable(port.errorString()));
+        RecordingMessageService messages;
+        DriveSession session(&port, &messages);
+        session.req.stationNumber = 1;
+        TThread_Receive receiver(session);
+        connect(&port, &DrivePort::dataAvailable, &receiver, &TThread_Receive::ApdComPort1TriggerAvail);
+
+        QCOMPARE(ReadRegisters(session, 100, 20), ReplyOutcome::Good);
+        QCOMPARE(session.reply.decodedValues[18], 1.f); // P1-18 holds the station number
+        QCOMPARE(ReadRegisters(session, 26, 1), ReplyOutcome::Good);
+
+        QString shown;
+        const auto r = ValueWrite(session, P3Defs[4], QStringLiteral("45.5"), false, [&](const QString &t) { shown = t; });
+        QCOMPARE(r.write, ReplyOutcome::Good);
+        QCOMPARE(shown, QStringLiteral("45.5"));
+
+        // Another station does not answer.
+        session.responseWaitMs = 150;
+        session.req.stationNumber = 2;
+        QCOMPARE(ReadRegisters(session, 100, 20), ReplyOutcome::NoReply);
+        session.req.stationNumber = 1;
+        QCOMPARE(ReadRegisters(session, 300, 24), ReplyOutcome::Good);
+        QCOMPARE(session.reply.decodedValues[5], 45.5f);
+    }
+
+    void commandLine()
+    {
+        SimProcess sim;
+        QVERIFY(!sim.device().isEmpty());
+        const QString dev = sim.device();
+
+        CliRun r = cli({QStringLiteral("--port"), dev, QStringLiteral("write"), QStringLiteral("304"), QStringLiteral("45.5")});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.out, QStringLiteral("P3-05\t304\t45.5\n"));
+
+        r = cli({QStringLiteral("--port"), dev, QStringLiteral("read"), QStringLiteral("303"), QStringLiteral("2")});
+        QCOMPARE(r.code, 0);
+        const QStringList lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 2);
+        QCOMPARE(lines[1], QStringLiteral("P3-05\t304\t45.5"));
+
+        r = cli({QStringLiteral("--port"), dev, QStringLiteral("status")});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.out.count(QLatin1Char('\n')), 18);
+        QVERIFY(r.out.contains(QStringLiteral("St-18\tProgram Version\t1.04")));
+
+        r = cli({QStringLiteral("--port"), dev, QStringLiteral("read"), QStringLiteral("5000"), QStringLiteral("1")});
+        QCOMPARE(r.code, 2);
+        QVERIFY(r.err.contains(QStringLiteral("unknown register")));
+
+        r = cli({QStringLiteral("--port"), dev, QStringLiteral("read"), QStringLiteral("100"), QStringLiteral("0")});
+        QCOMPARE(r.code, 2);
+        QVERIFY(r.err.contains(QStringLiteral("bad count")));
+
+        r = cli({QStringLiteral("--port"), dev, QStringLiteral("write"), QStringLiteral("304"), QStringLiteral("1000.1")});
+        QCOMPARE(r.code, 1);
+        QVERIFY(r.err.contains(QStringLiteral("Wrong parameter")));
+
+        r = cli({QStringLiteral("--port"), dev, QStringLiteral("--station"), QStringLiteral("9"), QStringLiteral("read"), QStringLiteral("100"), QStringLiteral("1")});
+        QCOMPARE(r.code, 1);
+        QVERIFY(r.err.contains(QStringLiteral("no reply from station 9")));
+
+        r = cli({QStringLiteral("--port"), QStringLiteral("/dev/does-not-exist"), QStringLiteral("status")});
+        QCOMPARE(r.code, 1);
+        QVERIFY(r.err.contains(QStringLiteral("Comport Open Error")));
+    }
+
+    void commandLineSimulated()
+    {
+        const CliRun r = cli({QStringLiteral("status")});
+        QCOMPARE(r.code, 0);
+        QVERIFY(r.out.startsWith(QStringLiteral("St-01\tDisplay Select\t")));
+    }
+};
+
+QTEST_MAIN(TestEndToEnd)
+#include "tst_e2e.moc"

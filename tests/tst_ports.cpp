@@ -1,0 +1,108 @@
+// Which device an opening picks, and what it says when it can not open one.
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QTest>
+#include <QTimer>
+
+#include "ScriptedPort.h"
+#include "SimProcess.h"
+#include "link/ComPort.h"
+#include "link/QtSerialDrivePort.h"
+#include "link/Texts.h"
+#include "shell/SelectPortDialog.h"
+
+using namespace velmora;
+
+class TestPorts : public QObject {
+    Q_OBJECT
+private slots:
+    void portZeroAsksAndCancelFails()
+    {
+        ComPort port;
+        QList<PortEntry> offered;
+        port.setChooser([&](const QList<PortEntry> &list) -> std::optional<PortEntry> {
+            offered = list;
+            return std::nullopt;
+        });
+        port.setSimulatedFactory([] { return std::make_unique<ScriptedPort>(); });
+        QVERIFY(!port.open());
+        QVERIFY(!port.isOpen());
+        QVERIFY(!port.errorString().isEmpty());
+        QVERIFY(!offered.isEmpty());
+        QVERIFY(offered.last().simulated);
+        QCOMPARE(offered.last().name, QStringLiteral("Simulated VD-840"));
+        for (int i = 0; i + 1 < offered.size(); ++i)
+            QVERIFY(!offered[i].simulated);
+
+        // Choosing the simulated drive opens it.
+        port.setChooser([](const QList<PortEntry> &list) { return std::optional<PortEntry>(list.last()); });
+        QVERIFY(port.open());
+        QCOMPARE(port.portName(), QStringLiteral("scripted"));
+        QVERIFY(!port.open()); // open already
+        port.close();
+        QVERIFY(!port.isOpen());
+    }
+
+    void numbersAndPaths()
+    {
+        ComPort port;
+        PortSettings s;
+        s.ComNumber = 8;
+        port.applySettings(s);
+        if (SerialDevices().size() < 8) {
+            QVERIFY(!port.open());
+            QVERIFY(port.errorString().contains(QStringLiteral("Port 8")));
+        }
+        s.device = QStringLiteral("/dev/velmora-no-such-device");
+        port.applySettings(s);
+        QVERIFY(!port.open());
+        QVERIFY(port.errorString().contains(QStringLiteral("does not exist")));
+        s.device.clear();
+        s.simulate = true;
+        port.applySettings(s);
+        QVERIFY(!port.open()); // no simulated drive installed here
+    }
+
+    void busyDeviceSaysSo()
+    {
+        SimProcess sim;
+        QVERIFY(!sim.device().isEmpty());
+        QtSerialDrivePort first(sim.device());
+        QVERIFY2(first.open(), qPrintable(first.errorString()));
+        QtSerialDrivePort second(sim.device());
+        QVERIFY(!second.open());
+        QVERIFY2(second.errorString().contains(QStringLiteral("busy")), qPrintable(second.errorString()));
+        first.close();
+        QVERIFY2(second.open(), qPrintable(second.errorString()));
+    }
+
+    void selectPortWindow()
+    {
+        const QList<PortEntry> ports{{QStringLiteral("ttyUSB0"), QStringLiteral("/dev/ttyUSB0"), QStringLiteral("FT232R"), false},
+                                     {QStringLiteral("Simulated VD-840"), QString(), QString(), true}};
+        SelectPortDialog dialog(ports);
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("Select Port"));
+        QStringList labels;
+        for (QLabel *l : dialog.findChildren<QLabel *>())
+            labels << l->text();
+        QVERIFY(labels.contains(QStringLiteral("The configured serial port is not valid.")));
+        QVERIFY(labels.contains(QStringLiteral("Please choose another port.")));
+        auto *combo = dialog.findChild<QComboBox *>(QStringLiteral("ComboPorts"));
+        QVERIFY(combo);
+        QCOMPARE(combo->count(), 2);
+        QCOMPARE(dialog.chosen()->name, QStringLiteral("ttyUSB0")); // the first is preselected
+        combo->setCurrentIndex(1);
+        QVERIFY(dialog.chosen()->simulated);
+
+        QTimer::singleShot(0, [] {
+            for (QWidget *w : QApplication::topLevelWidgets())
+                if (auto *d = qobject_cast<SelectPortDialog *>(w); d && d->isVisible())
+                    d->reject();
+        });
+        QVERIFY(!SelectPortDialog::choose(ports).has_value());
+    }
+};
+
+QTEST_MAIN(TestPorts)
+#include "tst_ports.moc"

@@ -207,7 +207,8 @@ private slots:
         const auto *b = reinterpret_cast<const uint8_t *>(raw.constData());
         const float v = DecodeRegisterValue(b[0], b[1], b[2], b[3]);
         QCOMPARE(v, value);
-        QCOMPARE(std::signbit(v), negativeZero);
+        if (v == 0.0f)
+            QCOMPARE(std::signbit(v), negativeZero);
     }
 };
 

@@ -1,4 +1,5 @@
 #include "link/DriveSession.h"
+#include "link/MessageService.h"
 
 #include <QMetaObject>
 #include <QThread>

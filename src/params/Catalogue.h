@@ -58,6 +58,14 @@ inline constexpr std::array<TParamDef, 18> StDefs{{
     WholeDef(27, 0.0f, 99.99f, -2), // St-18: the drive sends the version as a single (1.04)
 }};
 
+// Captions of St-01..St-18 as the main window shows them.
+inline constexpr std::array<const char *, 18> StatusItemNames{{
+    "Display Select", "CMD Speed [rpm]", "Motor Speed [rpm]", "CW Speed LIM [rpm]",
+    "CCW Speed LIM [rpm]", "Command Pulse [pls]", "Feedback Pulse [pls]", "Error Pulse [pls]",
+    "Command Torque[%]", "Load Rate[%]", "Max Load Rate[%]", "CW TRQ LIM[%]", "CCW TRQ LIM[%]",
+    "Inertia Ratio", "MULTI Turns [pls]", "Single Turn [pls]", "I/O Status", "Program Version",
+}};
+
 // Parameter groups: Pg-nn is element nn-1, register g*100 + nn-1.
 inline constexpr std::array<TParamDef, 20> P1Defs{{
     WholeDef(100, 0.0f, 99.0f, 0), // P1-01

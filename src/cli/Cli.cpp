@@ -149,8 +149,7 @@ int doStatus(DriveSession &s)
     for (size_t i = 0; i < StDefs.size(); ++i) {
         const bool isIo = StDefs[i].Address == kIoStatusRegister;
         say(QStringLiteral("%1\t%2\t%3")
-                .arg(ParamIdForAddress(StDefs[i].Address),
-                     isIo ? QStringLiteral("I/O Status") : QString::fromUtf8(StatusItemNames[i]),
+                .arg(ParamIdForAddress(StDefs[i].Address), QString::fromUtf8(StatusItemNames[i]),
                      isIo ? ioText(s) : texts[i]));
     }
     return kExitOk;

@@ -115,6 +115,7 @@ private slots:
         Rig rig; // the full one-second wait: the reply comes 100 ms after it has ended
         QVERIFY(rig.drive->setRegister(300, 3));
         QVERIFY(rig.drive->setRegister(304, 45.5));
+        QVERIFY(rig.drive->setRegister(305, 12.5));
         rig.drive->delayNextReply(1100);
 
         QElapsedTimer clock;
@@ -124,16 +125,23 @@ private slots:
         QVERIFY2(firstWait >= 990 && firstWait < 1090, qPrintable(QString::number(firstWait)));
         QCOMPARE(rig.session.link.timeoutCount.load(), 1);
 
-        // The next request is sent while the late reply is still on its way. Its wait must
-        // end with its own reply, whose value is P3-05's, not P3-01's.
+        // The next request goes out at once; the late reply lands in the middle of its wait.
+        // The wait must go on to the request's own reply and show P3-05 and P3-06.
         rig.session.reply.decodedValues[1] = -1;
+        QCOMPARE(ReadRegisters(rig.session, 304, 2), ReplyOutcome::Good);
+        QCOMPARE(rig.session.reply.decodedValues[1], 45.5f);
+        QCOMPARE(rig.session.reply.decodedValues[2], 12.5f);
+        QCOMPARE(rig.session.link.timeoutCount.load(), 0);
+        QCOMPARE(rig.drive->replies().size(), 2);
+
+        // A late reply that has landed before the next request is sent is thrown away
+        // with the stale input, even when it has the same shape as the next reply.
+        rig.drive->delayNextReply(1100);
+        const quint64 seen = rig.session.reply.bytesSeen;
+        QCOMPARE(ReadRegisters(rig.session, 300, 1), ReplyOutcome::NoReply);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.session.reply.bytesSeen, seen + 9, 1000);
         QCOMPARE(ReadRegisters(rig.session, 304, 1), ReplyOutcome::Good);
         QCOMPARE(rig.session.reply.decodedValues[1], 45.5f);
-        QCOMPARE(rig.session.link.timeoutCount.load(), 0);
-
-        // And the exchange after that is not disturbed either.
-        QCOMPARE(ReadRegisters(rig.session, 300, 1), ReplyOutcome::Good);
-        QCOMPARE(rig.session.reply.decodedValues[1], 3.0f);
     }
 
     void tornRefusedAndLostReplies()

@@ -48,6 +48,24 @@ void DriveSession::runOnUi(const std::function<void()> &step)
     QMetaObject::invokeMethod(this, step, Qt::BlockingQueuedConnection);
 }
 
+void DriveSession::handOverSend(const std::function<void()> &send)
+{
+    if (onUiThread()) {
+        send();
+        return;
+    }
+    // The ticket drops a step overtaken by the worker's next exchange.
+    const quint64 ticket = ++sendTicket_;
+    replyEvent.arm();
+    QMetaObject::invokeMethod(
+        this,
+        [this, send, ticket] {
+            if (ticket == sendTicket_ && replyEvent.isArmed())
+                send();
+        },
+        Qt::QueuedConnection);
+}
+
 void DriveSession::sendFrame(const uint8_t *frame, int length)
 {
     reply.receiveBuffer.clear();

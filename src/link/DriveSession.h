@@ -88,6 +88,12 @@ public:
     void runOnUi(const std::function<void()> &step);
     bool onUiThread() const;
 
+    // Has a send step run on the user-interface thread for the exchange about to wait for
+    // its reply. From a worker it does not wait for the step: the worker's reply wait covers
+    // it, which saves a second thread switch per exchange. A step still queued when that
+    // wait has given up is dropped, so it can not go out after the worker has moved on.
+    void handOverSend(const std::function<void()> &send);
+
     // (UI) Sends a frame as the request now outstanding: arms the reply event and drops any
     // stale input first, so nothing that arrived before can pass for this request's reply.
     void sendFrame(const uint8_t *frame, int length);
@@ -112,6 +118,7 @@ private:
     DrivePort *port_;
     MessageService *messages_;
     std::function<void()> offLineAction_;
+    std::atomic<quint64> sendTicket_{0};
 };
 
 } // namespace velmora

@@ -78,8 +78,12 @@ void QtSerialDrivePort::close()
 
 void QtSerialDrivePort::send(const quint8 *data, int length)
 {
-    if (port_.isOpen())
-        port_.write(reinterpret_cast<const char *>(data), length);
+    if (!port_.isOpen())
+        return;
+    port_.write(reinterpret_cast<const char *>(data), length);
+    // Hand the frame to the device now rather than on the next turn of the event loop; the
+    // drive's reply time starts when the frame is on the line.
+    port_.flush();
 }
 
 void QtSerialDrivePort::discardInput()

@@ -56,14 +56,14 @@ ReplyOutcome ReadRegisters(DriveSession &s, uint16_t start, uint16_t count)
     s.req.functionCode = 3;
     s.req.startRegister = start;
     s.req.readCount = count;
-    s.runOnUi([&s] { s.buildAndSend(FrameRead); });
+    s.handOverSend([&s] { s.buildAndSend(FrameRead); });
     return TThread_CHK_RESPONSE(s).run();
 }
 
 bool CommandExchange(DriveSession &s, Command command, ReplyOutcome *outcome)
 {
     s.reply.writeAck = 0;
-    s.runOnUi([&s, command] {
+    s.handOverSend([&s, command] {
         const CommandFrame frame = BuildCommandFrame(command, s.req.stationNumber);
         s.sendFrame(frame.data(), kCommandFrameLength);
     });
@@ -77,7 +77,7 @@ ReplyOutcome TThread_Read_Again::run()
 {
     s_.req.functionCode = 3;
     s_.req.readCount = s_.req.writeCount;
-    s_.runOnUi([this] { s_.buildAndSend(FrameRead); });
+    s_.handOverSend([this] { s_.buildAndSend(FrameRead); });
     const ReplyOutcome o = TThread_CHK_RESPONSE(s_).run();
     // Only the drive's answer is shown: after a lost or bad reply entry 1 still holds some
     // earlier read's value, so the display keeps what it showed.
@@ -140,7 +140,7 @@ ValueWriteResult ValueWrite(DriveSession &s, const TParamDef &def, const QString
         return result;
     }
     s.reply.writeAck = 0;
-    s.runOnUi([&s] { s.buildAndSend(FrameWriteOne); });
+    s.handOverSend([&s] { s.buildAndSend(FrameWriteOne); });
     result.write = TThread_CHK_RESPONSE(s).run();
     if (betweenWriteAndReadBack)
         betweenWriteAndReadBack();

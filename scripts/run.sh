@@ -4,7 +4,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/bootstrap.sh"
-"$root/scripts/build.sh" "$root/build"
+"$root/scripts/build.sh" "$root/build" >&2
 args=("$@")
 [ ${#args[@]} -eq 0 ] && args=(status)
 exec "$root/build/src/velmora-cli" "${args[@]}"

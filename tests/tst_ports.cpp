@@ -38,7 +38,7 @@ private slots:
         // Choosing the simulated drive opens it.
         port.setChooser([](const QList<PortEntry> &list) { return std::optional<PortEntry>(list.last()); });
         QVERIFY(port.open());
-        QCOMPARE(port.portName(), QStringLiteral("scripted"));
+        QCOMPARE(port.portName(), QString::fromLatin1(texts::SimulatedDrive));
         QVERIFY(!port.open()); // open already
         port.close();
         QVERIFY(!port.isOpen());

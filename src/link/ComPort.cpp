@@ -33,7 +33,7 @@ std::optional<PortEntry> ComPort::resolve()
             error_ = tr("No port chosen");
         return chosen;
     }
-    const QList<PortEntry> devices = SerialDevices();
+    const QList<PortEntry> devices = lister_();
     if (settings_.ComNumber < 1 || settings_.ComNumber > devices.size()) {
         error_ = devices.isEmpty() ? tr("Port %1: no serial device found").arg(settings_.ComNumber)
                                    : tr("Port %1: only %2 serial device(s) found")
@@ -73,6 +73,7 @@ bool ComPort::open()
     connect(port.get(), &DrivePort::dataAvailable, this, &DrivePort::dataAvailable);
     connect(port.get(), &DrivePort::deviceLost, this, &DrivePort::deviceLost);
     inner_ = std::move(port);
+    name_ = entry->name;
     return true;
 }
 

@@ -27,6 +27,8 @@ public:
     void setSimulatedFactory(std::function<std::unique_ptr<DrivePort>()> f) { simulated_ = std::move(f); }
     // Replaces how a device path becomes a port (tests).
     void setDeviceFactory(Factory f) { device_ = std::move(f); }
+    // Where the numbered ports come from (the system's serial devices by default).
+    void setDeviceLister(std::function<QList<PortEntry>()> lister) { lister_ = std::move(lister); }
 
     const PortSettings &settings() const { return settings_; }
     DrivePort *current() const { return inner_.get(); }
@@ -36,7 +38,8 @@ public:
     void close() override;
     bool isOpen() const override { return inner_ && inner_->isOpen(); }
     QString errorString() const override { return error_; }
-    QString portName() const override { return inner_ ? inner_->portName() : QString(); }
+    // The name of the entry opened ("ttyUSB0", "Simulated VD-840").
+    QString portName() const override { return inner_ ? name_ : QString(); }
 
     qint64 bytesWaiting() const override { return inner_ ? inner_->bytesWaiting() : 0; }
     QByteArray readAll() override { return inner_ ? inner_->readAll() : QByteArray(); }
@@ -52,6 +55,8 @@ private:
     QString error_;
     Chooser chooser_;
     std::function<std::unique_ptr<DrivePort>()> simulated_;
+    std::function<QList<PortEntry>()> lister_ = SerialDevices;
+    QString name_;
     Factory device_;
 };
 

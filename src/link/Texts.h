@@ -10,6 +10,9 @@ inline constexpr char WrongParameter[] = "Wrong parameter";
 inline constexpr char ServoOn[] = "Servo On!!";
 inline constexpr char InstructionFail[] = "Instruction fail. Try again";
 inline constexpr char ComportOpenError[] = "Comport Open Error";
+inline constexpr char ComportOpenAlready[] = "Comport is open already";
+inline constexpr char ComportSettingError[] = "Comport Setting Error";
+inline constexpr char CheckComport[] = "Check Comport, Cable or SERVO ID";
 
 inline constexpr char SelectPortCaption[] = "Select Port";
 inline constexpr char SelectPortInvalid[] = "The configured serial port is not valid.";

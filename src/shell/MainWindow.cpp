@@ -1,0 +1,529 @@
+#include "shell/MainWindow.h"
+
+#include <QCloseEvent>
+#include <QEventLoop>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLayout>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QUrl>
+
+#include "link/MessageService.h"
+#include "link/Texts.h"
+#include "shell/CommDialogs.h"
+#include "params/Catalogue.h"
+#include "shell/AboutWindow.h"
+#include "shell/ConnectionWindow.h"
+#include "shell/ProcessWindow.h"
+#include "widgets/ALed.h"
+#include "widgets/GradientWidgets.h"
+
+namespace velmora {
+
+namespace {
+
+constexpr char kCaption[] = "Velmora For VD-840 (Ver1.4)";
+constexpr char kCompanion[] = "VADAVO_Zuduze_VD-520.exe";
+
+QLabel *addText(QWidget *parent, const QString &text, const QRect &geometry, const char *name = nullptr,
+                bool sunken = false)
+{
+    auto *label = new QLabel(text, parent);
+    if (name)
+        label->setObjectName(QLatin1String(name));
+    label->setGeometry(geometry);
+    if (sunken) {
+        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        label->setAlignment(Qt::AlignCenter);
+        label->setAutoFillBackground(true);
+        QPalette p = label->palette();
+        p.setColor(QPalette::Window, Qt::white);
+        label->setPalette(p);
+    }
+    return label;
+}
+
+QGroupBox *addGroup(QWidget *parent, const char *name, const char *caption, const QRect &geometry)
+{
+    auto *group = new QGroupBox(QString::fromUtf8(caption), parent);
+    group->setObjectName(QLatin1String(name));
+    group->setGeometry(geometry);
+    return group;
+}
+
+ThhALed *addLamp(QWidget *parent, const char *name, ThhALed::TLEDStyle style, const QPoint &at)
+{
+    auto *lamp = new ThhALed(parent);
+    lamp->setObjectName(QLatin1String(name));
+    lamp->setBlink(false);
+    lamp->setBordered(false);
+    lamp->setLEDStyle(style);
+    lamp->move(at);
+    return lamp;
+}
+
+// Input lamps top to bottom: pin 11 (P7-12) first, pin 0 (P7-01) last.
+struct LampRow {
+    const char *lamp;
+    const char *label;
+    const char *text;
+};
+constexpr std::array<LampRow, 12> kInputRows{{
+    {"LED_ALMRST", "Lbl_Input_12", "ALMRST"}, {"LED_STOP", "Lbl_Input_11", "STOP"},
+    {"LED_ESTOP", "Lbl_Input_10", "ESTOP"},   {"LED_TLIM", "Lbl_Input_09", "TLIM"},
+    {"LED_CWLIM", "Lbl_Input_08", "CWLIM"},   {"LED_CCWLIM", "Lbl_Input_07", "CCWLIM"},
+    {"LED_PPI", "Lbl_Input_06", "P/PI"},      {"LED_DIR", "Lbl_Input_05", "DIR"},
+    {"LED_SPD3", "Lbl_Input_04", "SPD3"},     {"LED_SPD2", "Lbl_Input_03", "SPD2"},
+    {"LED_SPD1", "Lbl_Input_02", "SPD1"},     {"LED_SVONEN", "Lbl_Input_01", "SVONEN"},
+}};
+// Output lamps top to bottom; the poller's list runs bottom to top.
+constexpr std::array<LampRow, 10> kOutputRows{{
+    {"LED_ALARM3", "Lbl_Output_10", "A_CODE3"}, {"LED_ALARM2", "Lbl_Output_09", "A_CODE2"},
+    {"LED_ALARM1", "Lbl_Output_08", "A_CODE1"}, {"LED_ALARM0", "Lbl_Output_07", "A_CODE0"},
+    {"LED_ALARM", "Lbl_Output_06", "ALARM"},    {"LED_TRQOUT", "Lbl_Output_05", "TRQO/SPDO"},
+    {"LED_RDY", "Lbl_Output_04", "RDY"},        {"LED_ZSPD", "Lbl_Output_03", "ZSPD"},
+    {"LED_INSPD", "Lbl_Output_02", "INSPD/INPOS"}, {"LED_BRAKE", "Lbl_Output_01", "BRAKE"},
+}};
+
+} // namespace
+
+TForm_Main::TForm_Main(MessageService &messages, QWidget *parent)
+    : QMainWindow(parent),
+      messages_(messages),
+      session_(&port_, &messages),
+      receiver_(session_),
+      children_(this, *this)
+{
+    setObjectName(QStringLiteral("TForm_Main"));
+    setWindowTitle(QString::fromLatin1(kCaption));
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+
+    auto *client = new QWidget(this);
+    client->setFixedSize(kClientWidth, kClientHeight);
+    setCentralWidget(client);
+
+    buildStatusGroup(client);
+    buildIoGroup(client);
+    buildServoGroup(client);
+    buildModeGroups(client);
+    buildAlarmGroup(client);
+    buildMenus();
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+    // FormCreate: counters, station number, the link's receiver; nothing is sent.
+    session_.req.stationNumber = kInitialStation;
+    QObject::connect(&port_, &DrivePort::dataAvailable, &receiver_, &TThread_Receive::ApdComPort1TriggerAvail);
+    Timer_ChkCom.setObjectName(QStringLiteral("Timer_ChkCom"));
+    Timer_ChkCom.setInterval(kWatchdogIntervalMs);
+    connect(&Timer_ChkCom, &QTimer::timeout, this, &TForm_Main::Timer_ChkComTimer);
+    session_.setOffLineAction([this] { BtnOff_LineClick(); });
+    connect(&port_, &DrivePort::deviceLost, this, &TForm_Main::onDeviceLost);
+
+    process_ = new TForm_Process(this);
+    process_->hide();
+}
+
+TForm_Main::~TForm_Main()
+{
+    Timer_ChkCom.stop();
+    stopPoller(); // its steps touch this window's controls
+}
+
+QPushButton *TForm_Main::addButton(QWidget *parent, const char *name, const char *caption, const QRect &geometry,
+                                   bool enabled)
+{
+    auto *button = new GradRoundBtn(QString::fromLatin1(caption), parent);
+    button->setObjectName(QLatin1String(name));
+    button->setGeometry(geometry);
+    button->setEnabled(enabled);
+    return button;
+}
+
+void TForm_Main::buildStatusGroup(QWidget *client)
+{
+    QGroupBox *group = addGroup(client, "StatusGroupBox", "Status Window ( Status : St-- )", QRect(4, 2, 308, 539));
+    addText(group, QStringLiteral("Menu"), QRect(10, 20, 50, 18))->setAlignment(Qt::AlignCenter);
+    addText(group, QStringLiteral("Name"), QRect(64, 20, 140, 18))->setAlignment(Qt::AlignCenter);
+    addText(group, QStringLiteral("Value"), QRect(208, 20, 90, 18))->setAlignment(Qt::AlignCenter);
+    int y = 40;
+    for (size_t i = 0; i < StDefs.size(); ++i) {
+        if (StDefs[i].Address == kIoStatusRegister)
+            continue; // St-17 is the lamps' group
+        const QString id = ParamIdForAddress(StDefs[i].Address);
+        addText(group, id, QRect(10, y, 50, 24), nullptr, true);
+        QLabel *name = addText(group, QString::fromUtf8(StatusItemNames[i]), QRect(64, y, 140, 24), nullptr, true);
+        name->setAlignment(Qt::AlignVCenter | Qt::AlignLeft);
+        name->setIndent(4);
+        const QByteArray boxName = QStringLiteral("STextSt_%1").arg(i + 1, 2, 10, QLatin1Char('0')).toLatin1();
+        statusBoxes_[i] = addText(group, QString(), QRect(208, y, 90, 24), boxName.constData(), true);
+        y += 27;
+    }
+    // Five panels for the port settings of the link on line.
+    auto *bar = new QWidget(group);
+    bar->setObjectName(QStringLiteral("StatusBar1"));
+    bar->setGeometry(4, 514, 300, 20);
+    const int widths[5] = {50, 75, 55, 55, 65};
+    int x = 0;
+    for (int i = 0; i < 5; ++i) {
+        statusPanels_[i] = addText(bar, QString(), QRect(x, 0, widths[i], 20), nullptr, false);
+        statusPanels_[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        statusPanels_[i]->setIndent(2);
+        QFont small = statusPanels_[i]->font();
+        small.setPointSizeF(small.pointSizeF() * 0.85);
+        statusPanels_[i]->setFont(small);
+        x += widths[i];
+    }
+}
+
+void TForm_Main::buildIoGroup(QWidget *client)
+{
+    QGroupBox *io = addGroup(client, "St12GroupBox", "St-17 (I/O Status )", QRect(318, 2, 250, 322));
+    QGroupBox *in = addGroup(io, "GroupBox1", "Input Status", QRect(6, 18, 116, 298));
+    QGroupBox *out = addGroup(io, "GroupBox2", "Output Status", QRect(128, 18, 116, 298));
+    int y = 22;
+    for (size_t row = 0; row < kInputRows.size(); ++row) {
+        ThhALed *lamp = addLamp(in, kInputRows[row].lamp, ThhALed::LEDLarge, QPoint(8, y));
+        QLabel *label = addText(in, QLatin1String(kInputRows[row].text), QRect(34, y + 2, 78, 18), kInputRows[row].label);
+        inputLamps_[kInputRows.size() - 1 - row] = lamp; // pin order
+        inputLabels_[kInputRows.size() - 1 - row] = label;
+        y += 23;
+    }
+    y = 22;
+    for (size_t row = 0; row < kOutputRows.size(); ++row) {
+        ThhALed *lamp = addLamp(out, kOutputRows[row].lamp, ThhALed::LEDLarge, QPoint(8, y));
+        QLabel *label = addText(out, QLatin1String(kOutputRows[row].text), QRect(34, y + 2, 78, 18), kOutputRows[row].label);
+        outputLamps_[kOutputRows.size() - 1 - row] = lamp; // LED_BRAKE first, LED_ALARM3 last
+        outputLabels_[kOutputRows.size() - 1 - row] = label;
+        y += 23;
+    }
+}
+
+void TForm_Main::buildServoGroup(QWidget *client)
+{
+    QGroupBox *group = addGroup(client, "GroupBox3", "Servo Status", QRect(574, 2, 214, 122));
+    const char *names[3] = {"LED_POWER", "LED_SOVOEN_1", "LED_ALARM_1"};
+    const char *captions[3] = {"POWER", "SVONEN", "ALARM"};
+    for (int i = 0; i < 3; ++i) {
+        const int x = 14 + i * 68;
+        addText(group, QLatin1String(captions[i]), QRect(x, 20, 56, 16))->setAlignment(Qt::AlignCenter);
+        ThhALed *lamp = addLamp(group, names[i], ThhALed::LEDSqLarge, QPoint(x + 17, 38));
+        (i == 0 ? powerLamp_ : i == 1 ? servoLamp_ : alarmLamp_) = lamp;
+        if (i == 2)
+            lamp->setTrueColor(Qt::red);
+    }
+    QPushButton *on = addButton(group, "BtnON_Line", "On-Line", QRect(8, 76, 64, 36), true);
+    QPushButton *off = addButton(group, "BtnOFF_LINE", "Off-Line", QRect(75, 76, 64, 36), true);
+    connect(on, &QPushButton::clicked, this, &TForm_Main::BtnON_LineClick);
+    connect(off, &QPushButton::clicked, this, &TForm_Main::BtnOff_LineClick);
+    QPushButton *exit = addButton(group, "BtnExit", "Exit", QRect(142, 76, 64, 36), true);
+    connect(exit, &QPushButton::clicked, this, &QWidget::close);
+}
+
+void TForm_Main::buildModeGroups(QWidget *client)
+{
+    QGroupBox *mode = addGroup(client, "ControlSpeedPosiGroupBox", "Control mode", QRect(574, 128, 214, 206));
+    const char *names[9] = {"btnP1", "BtnP2", "BtnP3", "BtnP4", "BtnP5", "btnP6", "btnP7", "btnP8", "btnP9"};
+    const char *captions[9] = {"P1 : Motor    ", "P2 : Control  ", "P3 : Speed   ", "P4 : CMD      ",
+                               "P5 : Position", "P6 : Torque ", "P7 : DIG INS ", "P8 : DIG OUT", "P9 : Monitor "};
+    for (int i = 0; i < 9; ++i) {
+        const int column = i < 5 ? 0 : 1, row = i < 5 ? i : i - 5;
+        addButton(mode, names[i], captions[i], QRect(8 + column * 102, 20 + row * 36, 96, 32), false);
+    }
+
+    QGroupBox *test = addGroup(client, "TestModeGroupBox", "Funtion mode", QRect(574, 338, 214, 96));
+    addButton(test, "BtnJOG", "Jog", QRect(8, 20, 96, 32), false);
+    addButton(test, "BtnAuto_Jog", "Auto Jog", QRect(110, 20, 96, 32), false);
+    addButton(test, "BtnAutoTune", "Auto Tuning", QRect(8, 56, 96, 32), false);
+    addButton(test, "BtnManuTune", "Manual Tuning", QRect(110, 56, 96, 32), false);
+}
+
+void TForm_Main::buildAlarmGroup(QWidget *client)
+{
+    QGroupBox *group = addGroup(client, "AlarmGroupBox", "Alarm ( ALS )", QRect(318, 328, 250, 213));
+    addText(group, QStringLiteral("ALS01"), QRect(6, 20, 38, 22), "StaticText71", true);
+    addText(group, QStringLiteral("Alarm Display"), QRect(46, 20, 88, 22), "StaticText72", true);
+    presentAlarm_ = addText(group, QString(), QRect(136, 20, 108, 22), "STextALS_01", true);
+    addText(group, QStringLiteral("ALS02"), QRect(6, 46, 38, 24), "StaticText74", true);
+    addText(group, QStringLiteral("Alarm Reset"), QRect(46, 46, 88, 24), "StaticText75", true);
+    addButton(group, "btnALS_02", "Reset", QRect(136, 46, 42, 24), false);
+    addButton(group, "btnALS_Detail", "Alarm Info", QRect(180, 46, 64, 24), false);
+
+    QGroupBox *history = addGroup(group, "AlarmHistoryGroupBox", "Alarm History", QRect(6, 74, 238, 133));
+    auto *list = new QListWidget(history);
+    list->setObjectName(QStringLiteral("ListBoxALS03"));
+    list->setGeometry(8, 20, 150, 106);
+    addButton(history, "btnALS_03", "Display", QRect(164, 20, 66, 30), false);
+    addButton(history, "btnALS_04", "Reset", QRect(164, 56, 66, 30), false);
+}
+
+void TForm_Main::buildMenus()
+{
+    QMenuBar *bar = menuBar();
+    bar->setObjectName(QStringLiteral("MainMenu1"));
+    auto item = [this](QMenu *menu, const char *name, const char *caption) {
+        QAction *action = menu->addAction(QString::fromLatin1(caption));
+        action->setObjectName(QLatin1String(name));
+        return action;
+    };
+    auto separator = [](QMenu *menu, const char *name) { menu->addSeparator()->setObjectName(QLatin1String(name)); };
+
+    QMenu *file = bar->addMenu(QStringLiteral("File"));
+    file->setObjectName(QStringLiteral("File1"));
+    item(file, "OPEN1", "Open");
+    separator(file, "N1");
+    connect(item(file, "EXIT1", "Exit"), &QAction::triggered, this, &QWidget::close);
+    file->menuAction()->setEnabled(false);
+
+    QMenu *config = bar->addMenu(QStringLiteral("Config"));
+    config->setObjectName(QStringLiteral("CONFIG1"));
+    connect(item(config, "SET1", "Commport"), &QAction::triggered, this, &TForm_Main::SET1Click);
+
+    QMenu *tools = bar->addMenu(QStringLiteral("Tools"));
+    tools->setObjectName(QStringLiteral("TOOLS1"));
+    item(tools, "INPUT_PORT", "Input Control");
+    item(tools, "Monitor1", "Monitor");
+    item(tools, "Report1", "Report");
+    separator(tools, "N2");
+    item(tools, "Download1", "Write(PC->SERVO)");
+    item(tools, "UpLoad1", "Read(PC<-SERVO)");
+    tools->menuAction()->setEnabled(false);
+
+    QMenu *help = bar->addMenu(QStringLiteral("Help"));
+    help->setObjectName(QStringLiteral("Help1"));
+    connect(item(help, "NorvaneHomePage1", "Norvane Website"), &QAction::triggered, this,
+            [] { QDesktopServices::openUrl(QUrl(QLatin1String(companyWebAddress()))); });
+    connect(item(help, "QuellixHomePage1", "SERVO System Website"), &QAction::triggered, this,
+            [] { QDesktopServices::openUrl(QUrl(QLatin1String(driveMakerWebAddress()))); });
+    separator(help, "N3");
+    connect(item(help, "ViewConnection1", "Comm Cable Wiring"), &QAction::triggered, this, [this] {
+        auto *w = new TForm_Connection(this);
+        w->show();
+    });
+    connect(item(help, "About1", "About"), &QAction::triggered, this, [this] {
+        auto *w = new TForm_About(this);
+        w->show();
+    });
+}
+
+namespace {
+
+// A short pause that keeps replies and repaints running but takes no clicks.
+void pause(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+}
+
+constexpr int kSettingsPauseMs = 10;
+constexpr int kWatchdogTicks = 14;       // a verdict after more ticks than this
+constexpr int kWatchdogEmptySamples = 10;
+
+} // namespace
+
+void TForm_Main::SET1Click()
+{
+    if (port_.isOpen()) {
+        messages_.show(QString::fromLatin1(texts::ComportOpenAlready));
+        return;
+    }
+    // The settings dialog follows the child-window protocol without the poller: the
+    // port is closed while it is open.
+    PortSettings *settings = new PortSettings(port_.settings());
+    auto *dialog = new TForm_COMM(*settings, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    setEnabled(false);
+    dialog->setEnabled(true);
+    connect(dialog, &QObject::destroyed, this, [this, settings] {
+        port_.applySettings(*settings);
+        delete settings;
+        setEnabled(true);
+        pause(kSettingsPauseMs);
+    });
+    dialog->show();
+}
+
+void TForm_Main::BtnON_LineClick()
+{
+    TForm_ID dialog(this);
+    connect(&dialog, &TForm_ID::Btn_ConfirmClick, this, &TForm_Main::startWatchdog);
+    dialog.exec();
+    onLineSequence(dialog.stationText());
+}
+
+void TForm_Main::startWatchdog()
+{
+    watchdogCount1_ = 0;
+    watchdogCount2_ = 0;
+    monitor_.LabelRefreshCount = 0;
+    Timer_ChkCom.start();
+}
+
+bool TForm_Main::onLineSequence(const QString &stationText)
+{
+    if (!port_.isOpen() && !port_.open()) {
+        messages_.error(QString::fromLatin1(texts::ComportOpenError), port_.errorString());
+        return false;
+    }
+    session_.discardAll();
+    bool ok = false;
+    const int station = stationText.trimmed().toInt(&ok, 10);
+    if (!ok) {
+        messages_.show(QString::fromLatin1(texts::ComportSettingError));
+        session_.discardAll();
+        return false;
+    }
+    session_.req.stationNumber = static_cast<uint8_t>(station & 0xFF);
+    session_.discardAll();
+    pause(kSettingsPauseMs);
+
+    setOnLineState(true);
+    session_.link.linkFailed = 0;
+    session_.link.timeoutCount = 0;
+    startPoller();
+
+    const PortSettings &s = port_.settings();
+    // The port number as set; a port chosen by name shows a short form of it.
+    QString portText = QString::number(s.ComNumber);
+    if (port_.portName() == QLatin1String(texts::SimulatedDrive))
+        portText = QStringLiteral("SIM");
+    else if (!s.device.isEmpty() || s.ComNumber == 0)
+        portText = QFileInfo(port_.portName()).fileName();
+    statusPanels_[0]->setText(QStringLiteral("Port: %1").arg(portText));
+    statusPanels_[0]->setToolTip(port_.portName());
+    statusPanels_[1]->setText(QStringLiteral("Baud: %1").arg(s.Baud));
+    statusPanels_[2]->setText(QStringLiteral("Data: %1").arg(s.DataBits));
+    statusPanels_[3]->setText(QStringLiteral("Stop: %1").arg(s.StopBits));
+    statusPanels_[4]->setText(QStringLiteral("Parity:%1").arg(parityName(s.Parity)));
+    return true;
+}
+
+void TForm_Main::setOnLineState(bool onLine)
+{
+    findChild<QPushButton *>(QStringLiteral("BtnON_Line"))->setEnabled(!onLine);
+    findChild<QPushButton *>(QStringLiteral("BtnOFF_LINE"))->setEnabled(onLine);
+    for (const char *name : {"btnP1", "BtnP2", "BtnP3", "BtnP4", "BtnP5", "btnP6", "btnP7", "btnP8", "btnP9",
+                             "btnALS_02", "btnALS_03", "btnALS_04", "BtnJOG", "BtnAuto_Jog", "BtnAutoTune"})
+        findChild<QPushButton *>(QLatin1String(name))->setEnabled(onLine);
+    // Alarm Info explains the present alarm, so it is offered while on line.
+    findChild<QPushButton *>(QStringLiteral("btnALS_Detail"))->setEnabled(onLine);
+    findChild<QPushButton *>(QStringLiteral("BtnManuTune"))->setEnabled(false);
+    findChild<QMenu *>(QStringLiteral("File1"))->menuAction()->setEnabled(onLine);
+    findChild<QMenu *>(QStringLiteral("TOOLS1"))->menuAction()->setEnabled(onLine);
+}
+
+void TForm_Main::BtnOff_LineClick()
+{
+    // A deliberate Off-Line must not be reported as a silent drive seconds later.
+    Timer_ChkCom.stop();
+    if (pollerRunning_)
+        stopPoller();
+    setOnLineState(false);
+    port_.close();
+}
+
+void TForm_Main::onDeviceLost(const QString &reason)
+{
+    const QString name = port_.portName();
+    BtnOff_LineClick();
+    messages_.error(QStringLiteral("The serial port %1 has gone away.").arg(name), reason);
+}
+
+void TForm_Main::Timer_ChkComTimer()
+{
+    ++watchdogCount1_;
+    if (session_.reply.receiveBuffer.isEmpty())
+        ++watchdogCount2_;
+    if (watchdogCount1_ > kWatchdogTicks && watchdogCount2_ > kWatchdogEmptySamples) {
+        session_.link.linkFailed = 1;
+        Timer_ChkCom.stop();
+        messages_.show(QString::fromLatin1(texts::CheckComport));
+    } else if (watchdogCount1_ > kWatchdogTicks && watchdogCount2_ < kWatchdogEmptySamples) {
+        Timer_ChkCom.stop();
+    }
+    if (session_.link.linkFailed == 1)
+        Timer_ChkCom.stop();
+    if (!isEnabled())
+        Timer_ChkCom.stop();
+}
+
+QString TForm_Main::statusPanelText(int panel) const
+{
+    return statusPanels_.at(size_t(panel))->text();
+}
+
+void TForm_Main::stopPoller()
+{
+    if (poller_) {
+        poller_->stopAndWait();
+        poller_.reset();
+    }
+    pollerRunning_ = false;
+}
+
+void TForm_Main::startPoller()
+{
+    stopPoller(); // never two
+    poller_ = std::make_unique<TThread_ST_ALS_READ>(session_, monitor_, *this);
+    poller_->start(QThread::TimeCriticalPriority);
+    ++pollersStarted_;
+    pollerRunning_ = true;
+}
+
+void TForm_Main::showLinkFailure()
+{
+    messages_.show(QString::fromLatin1(texts::CheckComport));
+    findChild<QPushButton *>(QStringLiteral("BtnON_Line"))->setEnabled(true);
+    findChild<QPushButton *>(QStringLiteral("BtnOFF_LINE"))->setEnabled(false);
+}
+
+void TForm_Main::setPowerLamp(bool on) { powerLamp_->setValue(on); }
+void TForm_Main::setInputLabel(int pin, const QString &text) { inputLabels_.at(size_t(pin))->setText(text); }
+void TForm_Main::setOutputLabel(int label, const QString &text) { outputLabels_.at(size_t(label))->setText(text); }
+void TForm_Main::setInputLamp(int pin, bool on) { inputLamps_.at(size_t(pin))->setValue(on); }
+void TForm_Main::setOutputLamp(int lamp, bool on) { outputLamps_.at(size_t(lamp))->setValue(on); }
+void TForm_Main::setPresentAlarm(const QString &name) { presentAlarm_->setText(name); }
+void TForm_Main::setAlarmLamp(bool on) { alarmLamp_->setValue(on); }
+void TForm_Main::setServoLamp(bool on) { servoLamp_->setValue(on); }
+
+void TForm_Main::setStatusText(int item, const QString &text)
+{
+    if (QLabel *box = statusBoxes_.at(size_t(item)))
+        box->setText(text);
+}
+
+const char *TForm_Main::companyWebAddress() { return "https://www.norvane.example/"; }
+const char *TForm_Main::driveMakerWebAddress() { return "https://servo.quellix.example/"; }
+
+QString TForm_Main::companionProgram()
+{
+    const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(QLatin1String(kCompanion));
+    if (QFileInfo(beside).isExecutable())
+        return beside;
+    return QStandardPaths::findExecutable(QLatin1String(kCompanion));
+}
+
+void TForm_Main::launchCompanion()
+{
+    const QString program = companionProgram();
+    if (!program.isEmpty())
+        QProcess::startDetached(program, {}); // the outcome is not the user's concern
+}
+
+void TForm_Main::closeEvent(QCloseEvent *event)
+{
+    Timer_ChkCom.stop();
+    if (pollerRunning_ || poller_)
+        stopPoller();
+    port_.close();
+    launchCompanion();
+    event->accept();
+}
+
+} // namespace velmora

@@ -1,0 +1,136 @@
+#pragma once
+
+// The main window: live status, I/O lamps and alarms of the drive, the buttons and menus
+// that open every other window, and the owner of the serial link and its session.
+
+#include <QLabel>
+#include <QMainWindow>
+#include <QPushButton>
+#include <QTimer>
+
+#include <array>
+#include <memory>
+
+#include "link/ComPort.h"
+#include "link/DriveSession.h"
+#include "link/Receiver.h"
+#include "monitor/StatusPoller.h"
+#include "shell/ChildWindow.h"
+
+class QAction;
+class QGroupBox;
+class QListWidget;
+class QMenu;
+
+namespace velmora {
+
+class MessageService;
+class ThhALed;
+class TForm_Process;
+
+class TForm_Main : public QMainWindow, public PollerHost, public MonitorView {
+    Q_OBJECT
+public:
+    static constexpr int kClientWidth = 792;
+    static constexpr int kClientHeight = 545;
+    static constexpr int kInitialStation = 50;
+    static constexpr int kWatchdogIntervalMs = 500;
+
+    explicit TForm_Main(MessageService &messages, QWidget *parent = nullptr);
+    ~TForm_Main() override;
+
+    DriveSession &session() { return session_; }
+    ComPort &port() { return port_; }
+    ChildWindowProtocol &childWindows() { return children_; }
+    TForm_Process *processWindow() const { return process_; }
+
+    // The poller's display lists, gathered at creation: value boxes in item order (the
+    // St-17 place empty), input lamps in pin order, output lamps in display order.
+    const std::array<QLabel *, 18> &statusBoxes() const { return statusBoxes_; }
+    const std::array<ThhALed *, 12> &inputLamps() const { return inputLamps_; }
+    const std::array<ThhALed *, 10> &outputLamps() const { return outputLamps_; }
+
+    // ---- connection ----
+    // "Config" / "Commport": the settings dialog, unless the port is open.
+    void SET1Click();
+    // On-Line: asks for the station number, then runs the on-line sequence.
+    void BtnON_LineClick();
+    // The on-line sequence with the station text of the on-line dialog. False when it
+    // stopped at an error (the message has been shown).
+    bool onLineSequence(const QString &stationText);
+    // Confirm in the on-line dialog: the link watchdog starts counting.
+    void startWatchdog();
+    // The Off-Line action (also run when the receiver gives up or the device goes away).
+    void BtnOff_LineClick();
+    void Timer_ChkComTimer();
+    QTimer &watchdogTimer() { return Timer_ChkCom; }
+    QString statusPanelText(int panel) const;
+
+    // PollerHost: the one status poller.
+    void stopPoller() override;
+    void startPoller() override;
+    int pollersStarted() const { return pollersStarted_; }
+    bool pollerRunning() const { return pollerRunning_; }
+    TThread_ST_ALS_READ *poller() const { return poller_.get(); }
+    MonitorState &monitor() { return monitor_; }
+
+    // MonitorView
+    void showLinkFailure() override;
+    void setPowerLamp(bool on) override;
+    void setInputLabel(int pin, const QString &text) override;
+    void setOutputLabel(int label, const QString &text) override;
+    void setStatusText(int item, const QString &text) override;
+    void setInputLamp(int pin, bool on) override;
+    void setOutputLamp(int lamp, bool on) override;
+    void setPresentAlarm(const QString &name) override;
+    void setAlarmLamp(bool on) override;
+    void setServoLamp(bool on) override;
+
+    // The companion program asked for when the main window closes.
+    static QString companionProgram();
+    static const char *companyWebAddress();
+    static const char *driveMakerWebAddress();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildStatusGroup(QWidget *client);
+    void buildIoGroup(QWidget *client);
+    void buildServoGroup(QWidget *client);
+    void buildModeGroups(QWidget *client);
+    void buildAlarmGroup(QWidget *client);
+    void buildMenus();
+    QPushButton *addButton(QWidget *parent, const char *name, const char *caption, const QRect &geometry,
+                           bool enabled);
+    void launchCompanion();
+    void setOnLineState(bool onLine);
+    void onDeviceLost(const QString &reason);
+
+    MessageService &messages_;
+    ComPort port_;
+    DriveSession session_;
+    TThread_Receive receiver_;
+    ChildWindowProtocol children_;
+    TForm_Process *process_ = nullptr;
+    QTimer Timer_ChkCom;
+
+    std::array<QLabel *, 18> statusBoxes_{};
+    std::array<ThhALed *, 12> inputLamps_{};
+    std::array<ThhALed *, 10> outputLamps_{};
+    std::array<QLabel *, 5> statusPanels_{};
+    std::array<QLabel *, 12> inputLabels_{};  // pin order
+    std::array<QLabel *, 10> outputLabels_{}; // Lbl_Output_01 first
+    ThhALed *powerLamp_ = nullptr;
+    ThhALed *servoLamp_ = nullptr;
+    ThhALed *alarmLamp_ = nullptr;
+    QLabel *presentAlarm_ = nullptr;
+    MonitorState monitor_;
+    std::unique_ptr<TThread_ST_ALS_READ> poller_;
+    int pollersStarted_ = 0;
+    bool pollerRunning_ = false;
+    int watchdogCount1_ = 0;
+    int watchdogCount2_ = 0;
+};
+
+} // namespace velmora

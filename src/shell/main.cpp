@@ -1,0 +1,57 @@
+#include <QApplication>
+#include <QCommandLineParser>
+
+#include <memory>
+
+#include "SimDrive.h"
+#include "SimulatedPort.h"
+#include "shell/MainWindow.h"
+#include "shell/SelectPortDialog.h"
+#include "shell/WidgetMessageService.h"
+
+using namespace velmora;
+
+namespace {
+constexpr int kSimulatedChunkBytes = 4;
+}
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Velmora"));
+    QApplication::setApplicationVersion(QStringLiteral("1.4"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Commissioning tool for the VD-840 servo drive."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption portOpt(QStringLiteral("port"),
+                                     QStringLiteral("Serial device to use (any path, e.g. a pseudo-terminal)."),
+                                     QStringLiteral("DEVICE"));
+    const QCommandLineOption simOpt(QStringLiteral("simulate"), QStringLiteral("Use the built-in simulated drive."));
+    parser.addOptions({portOpt, simOpt});
+    parser.process(app);
+
+    WidgetMessageService messages;
+    TForm_Main main(messages);
+    messages.setParent(&main);
+
+    auto drive = std::make_shared<SimDrive>(1);
+    ComPort &port = main.port();
+    // The simulated drive answers at the pace of the chosen baud rate and in small pieces,
+    // as bytes come off a wire: the link watchdog judges the link by catching replies in
+    // the middle of their arrival.
+    port.setSimulatedFactory([drive, &port] {
+        drive->setPacingBaud(port.settings().Baud);
+        drive->setChunkSize(kSimulatedChunkBytes);
+        return std::make_unique<SimulatedPort>(drive);
+    });
+    port.setChooser([&main](const QList<PortEntry> &ports) { return SelectPortDialog::choose(ports, &main); });
+    PortSettings settings = port.settings();
+    settings.device = parser.value(portOpt);
+    settings.simulate = parser.isSet(simOpt);
+    port.applySettings(settings);
+
+    main.show();
+    return app.exec();
+}

@@ -1,0 +1,217 @@
+// Going on line and off line: the settings dialog, the station number, the button and menu
+// states, the status bar, the link watchdog and a device that goes away.
+#include <QAction>
+#include <QComboBox>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+
+#include <memory>
+
+#include "SimDrive.h"
+#include "SimulatedPort.h"
+#include "link/MessageService.h"
+#include "link/Texts.h"
+#include "shell/CommDialogs.h"
+#include "shell/MainWindow.h"
+
+using namespace velmora;
+
+namespace {
+
+const char *const kDriveButtons[] = {"btnP1",     "BtnP2",     "BtnP3",     "BtnP4",  "BtnP5",       "btnP6",
+                                     "btnP7",     "btnP8",     "btnP9",     "BtnJOG", "BtnAuto_Jog", "BtnAutoTune",
+                                     "btnALS_02", "btnALS_03", "btnALS_04"};
+
+struct Rig {
+    RecordingMessageService messages;
+    std::shared_ptr<SimDrive> drive = std::make_shared<SimDrive>(1);
+    TForm_Main main{messages};
+    SimulatedPort *lastPort = nullptr;
+
+    Rig()
+    {
+        // Three numbered "devices", each the simulated drive.
+        main.port().setDeviceLister([] {
+            QList<PortEntry> list;
+            for (int i = 0; i < 3; ++i)
+                list << PortEntry{QStringLiteral("ttyFAKE%1").arg(i), QStringLiteral("/dev/ttyFAKE%1").arg(i), {}, false};
+            return list;
+        });
+        main.port().setDeviceFactory([this](const PortEntry &) {
+            auto port = std::make_unique<SimulatedPort>(drive);
+            lastPort = port.get();
+            return port;
+        });
+        main.port().setSimulatedFactory([this] { return std::make_unique<SimulatedPort>(drive); });
+        main.session().responseWaitMs = 50;
+    }
+    QPushButton *button(const char *name) { return main.findChild<QPushButton *>(QLatin1String(name)); }
+    bool menuEnabled(const char *name) { return main.findChild<QMenu *>(QLatin1String(name))->menuAction()->isEnabled(); }
+    void usePort(int number, int baud = 9600)
+    {
+        PortSettings s = main.port().settings();
+        s.ComNumber = number;
+        s.Baud = baud;
+        main.port().applySettings(s);
+    }
+};
+
+} // namespace
+
+class TestConnection : public QObject {
+    Q_OBJECT
+private slots:
+    void settingsDialogStoresOnlySelectedItems()
+    {
+        PortSettings s;
+        s.ComNumber = 5;
+        s.Baud = 19200;
+        s.DataBits = 7;
+        s.StopBits = 2;
+        {
+            TForm_COMM dialog(s);
+            QCOMPARE(dialog.windowTitle(), QStringLiteral("Comport Set"));
+            QCOMPARE(dialog.findChild<QComboBox *>(QStringLiteral("COMBOX_BAUD"))->currentText(), QStringLiteral("9600"));
+            dialog.btnOKClick();
+        }
+        // Data and stop bits are selected at opening; port and baud are not.
+        QCOMPARE(s.ComNumber, 5);
+        QCOMPARE(s.Baud, 19200);
+        QCOMPARE(s.DataBits, 8);
+        QCOMPARE(s.StopBits, 1);
+        QCOMPARE(s.Parity, PortSettings::ParityChoice::None);
+        QVERIFY(!s.SWFlowOptions);
+
+        TForm_COMM dialog(s);
+        dialog.findChild<QComboBox *>(QStringLiteral("COMBOX_NUM"))->setCurrentIndex(3);
+        dialog.findChild<QComboBox *>(QStringLiteral("COMBOX_BAUD"))->setCurrentIndex(6);
+        dialog.findChild<QComboBox *>(QStringLiteral("COMBOX_Parity"))->setCurrentIndex(0);
+        dialog.findChild<QComboBox *>(QStringLiteral("COMBOX_Flow"))->setCurrentIndex(0);
+        dialog.btnOKClick();
+        QCOMPARE(s.ComNumber, 3);
+        QCOMPARE(s.Baud, 57600);
+        QCOMPARE(s.Parity, PortSettings::ParityChoice::Even);
+        QVERIFY(s.SWFlowOptions);
+    }
+
+    void onLineAndOffLineStates()
+    {
+        Rig rig;
+        rig.usePort(3, 19200);
+        QVERIFY(rig.main.onLineSequence(QStringLiteral("1")));
+        QVERIFY(rig.main.port().isOpen());
+        QVERIFY(!rig.button("BtnON_Line")->isEnabled());
+        QVERIFY(rig.button("BtnOFF_LINE")->isEnabled());
+        for (const char *name : kDriveButtons)
+            QVERIFY2(rig.button(name)->isEnabled(), name);
+        QVERIFY(rig.button("btnALS_Detail")->isEnabled());
+        QVERIFY(!rig.button("BtnManuTune")->isEnabled());
+        QVERIFY(rig.menuEnabled("File1") && rig.menuEnabled("TOOLS1"));
+        QCOMPARE(rig.main.pollersStarted(), 1);
+        const QStringList panels{QStringLiteral("Port: 3"), QStringLiteral("Baud: 19200"), QStringLiteral("Data: 8"),
+                                 QStringLiteral("Stop: 1"), QStringLiteral("Parity:None")};
+        for (int i = 0; i < 5; ++i)
+            QCOMPARE(rig.main.statusPanelText(i), panels[i]);
+
+        // The settings dialog is refused while the port is open.
+        rig.main.findChild<QAction *>(QStringLiteral("SET1"))->trigger();
+        QCOMPARE(rig.messages.shown, QStringList{QString::fromLatin1(texts::ComportOpenAlready)});
+
+        rig.main.BtnOff_LineClick();
+        QVERIFY(!rig.main.port().isOpen());
+        QVERIFY(!rig.main.pollerRunning());
+        QVERIFY(rig.button("BtnON_Line")->isEnabled());
+        QVERIFY(!rig.button("BtnOFF_LINE")->isEnabled());
+        for (const char *name : kDriveButtons)
+            QVERIFY2(!rig.button(name)->isEnabled(), name);
+        QVERIFY(!rig.menuEnabled("File1") && !rig.menuEnabled("TOOLS1"));
+    }
+
+    void stationNumberText()
+    {
+        Rig rig;
+        rig.usePort(1);
+        QVERIFY(rig.main.onLineSequence(QStringLiteral("40")));
+        QCOMPARE(int(rig.main.session().req.stationNumber), 40);
+        rig.main.BtnOff_LineClick();
+        QVERIFY(rig.main.onLineSequence(QStringLiteral("300")));
+        QCOMPARE(int(rig.main.session().req.stationNumber), 44);
+        rig.main.BtnOff_LineClick();
+
+        // A letter: the port stays open, the buttons keep their off-line state.
+        QVERIFY(!rig.main.onLineSequence(QStringLiteral("a")));
+        QCOMPARE(rig.messages.shown.last(), QString::fromLatin1(texts::ComportSettingError));
+        QVERIFY(rig.main.port().isOpen());
+        QVERIFY(!rig.button("btnP1")->isEnabled());
+        QCOMPARE(rig.main.pollersStarted(), 2);
+        // On-Line from there uses the open port.
+        QVERIFY(rig.main.onLineSequence(QStringLiteral("1")));
+        QVERIFY(rig.button("btnP1")->isEnabled());
+    }
+
+    void portThatCannotOpen()
+    {
+        Rig rig;
+        rig.usePort(7); // only three devices
+        QVERIFY(!rig.main.onLineSequence(QStringLiteral("1")));
+        QCOMPARE(rig.messages.shown.last(), QString::fromLatin1(texts::ComportOpenError));
+        QVERIFY(rig.messages.details.last().contains(QStringLiteral("7")));
+        QVERIFY(rig.button("BtnON_Line")->isEnabled());
+        QCOMPARE(rig.main.pollersStarted(), 0);
+    }
+
+    void watchdogReportsASilentDrive()
+    {
+        Rig rig;
+        rig.drive->setSilent(true);
+        rig.usePort(1);
+        rig.main.watchdogTimer().setInterval(5);
+        rig.main.startWatchdog();
+        QVERIFY(rig.main.onLineSequence(QStringLiteral("1")));
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.main.watchdogTimer().isActive(), 2000);
+        QVERIFY(!rig.messages.shown.isEmpty());
+        // The poller sees the failure at the top of its next cycle, says so once more
+        // and gives back the On-Line button; the port stays open.
+        QTRY_VERIFY_WITH_TIMEOUT(rig.main.poller() && rig.main.poller()->isFinished(), 5000);
+        QVERIFY(rig.button("BtnON_Line")->isEnabled());
+        QVERIFY(!rig.button("BtnOFF_LINE")->isEnabled());
+        QVERIFY(rig.main.port().isOpen());
+        QVERIFY(rig.messages.shown.size() <= 2);
+        for (const QString &text : rig.messages.shown)
+            QCOMPARE(text, QString::fromLatin1(texts::CheckComport));
+    }
+
+    void offLineStopsTheWatchdog()
+    {
+        Rig rig;
+        rig.drive->setSilent(true);
+        rig.usePort(1);
+        rig.main.watchdogTimer().setInterval(5);
+        rig.main.startWatchdog();
+        QVERIFY(rig.main.onLineSequence(QStringLiteral("1")));
+        rig.main.BtnOff_LineClick();
+        QVERIFY(!rig.main.watchdogTimer().isActive());
+        QTest::qWait(100); // well past fifteen ticks of the shortened watchdog
+        QVERIFY(rig.messages.shown.isEmpty());
+    }
+
+    void unpluggedDeviceGoesOffLineOnce()
+    {
+        Rig rig;
+        rig.usePort(2);
+        QVERIFY(rig.main.onLineSequence(QStringLiteral("1")));
+        QVERIFY(rig.lastPort);
+        rig.lastPort->simulateUnplug();
+        QTRY_VERIFY(!rig.main.port().isOpen());
+        QCOMPARE(rig.messages.shown.size(), 1);
+        QVERIFY(rig.messages.shown.first().contains(QStringLiteral("ttyFAKE1")));
+        QVERIFY(rig.button("BtnON_Line")->isEnabled());
+        // And back on line once the device is there again.
+        QVERIFY(rig.main.onLineSequence(QStringLiteral("1")));
+        QVERIFY(rig.main.port().isOpen());
+    }
+};
+
+QTEST_MAIN(TestConnection)
+#include "tst_connection.moc"

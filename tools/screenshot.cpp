@@ -1,0 +1,43 @@
+// Takes the README's screenshot: the main window on line against the simulated drive.
+// Usage: velmora-screenshot OUT.png   (under a display, e.g. xvfb-run)
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QScreen>
+#include <QTimer>
+
+#include <cstdio>
+#include <memory>
+
+#include "SimDrive.h"
+#include "SimulatedPort.h"
+#include "link/MessageService.h"
+#include "shell/MainWindow.h"
+
+using namespace velmora;
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: velmora-screenshot OUT.png\n");
+        return 2;
+    }
+    RecordingMessageService messages;
+    TForm_Main main(messages);
+    auto drive = std::make_shared<SimDrive>(1);
+    main.port().setSimulatedFactory([drive] { return std::make_unique<SimulatedPort>(drive); });
+    PortSettings s = main.port().settings();
+    s.simulate = true;
+    main.port().applySettings(s);
+    main.show();
+    if (!main.onLineSequence(QStringLiteral("1")))
+        return 1;
+    drive->setServoOn(true);
+    QTimer::singleShot(1500, &app, [&] {
+        const QPixmap shot = main.screen()->grabWindow(main.winId());
+        const bool ok = shot.save(QString::fromLocal8Bit(argv[1]));
+        main.stopPoller();
+        app.exit(ok ? 0 : 1);
+    });
+    return app.exec();
+}

@@ -14,6 +14,7 @@
 #include "link/Texts.h"
 #include "shell/CommDialogs.h"
 #include "shell/MainWindow.h"
+#include "MainRig.h"
 
 using namespace velmora;
 
@@ -22,40 +23,6 @@ namespace {
 const char *const kDriveButtons[] = {"btnP1",     "BtnP2",     "BtnP3",     "BtnP4",  "BtnP5",       "btnP6",
                                      "btnP7",     "btnP8",     "btnP9",     "BtnJOG", "BtnAuto_Jog", "BtnAutoTune",
                                      "btnALS_02", "btnALS_03", "btnALS_04"};
-
-struct Rig {
-    RecordingMessageService messages;
-    std::shared_ptr<SimDrive> drive = std::make_shared<SimDrive>(1);
-    TForm_Main main{messages};
-    SimulatedPort *lastPort = nullptr;
-
-    Rig()
-    {
-        // Three numbered "devices", each the simulated drive.
-        main.port().setDeviceLister([] {
-            QList<PortEntry> list;
-            for (int i = 0; i < 3; ++i)
-                list << PortEntry{QStringLiteral("ttyFAKE%1").arg(i), QStringLiteral("/dev/ttyFAKE%1").arg(i), {}, false};
-            return list;
-        });
-        main.port().setDeviceFactory([this](const PortEntry &) {
-            auto port = std::make_unique<SimulatedPort>(drive);
-            lastPort = port.get();
-            return port;
-        });
-        main.port().setSimulatedFactory([this] { return std::make_unique<SimulatedPort>(drive); });
-        main.session().responseWaitMs = 50;
-    }
-    QPushButton *button(const char *name) { return main.findChild<QPushButton *>(QLatin1String(name)); }
-    bool menuEnabled(const char *name) { return main.findChild<QMenu *>(QLatin1String(name))->menuAction()->isEnabled(); }
-    void usePort(int number, int baud = 9600)
-    {
-        PortSettings s = main.port().settings();
-        s.ComNumber = number;
-        s.Baud = baud;
-        main.port().applySettings(s);
-    }
-};
 
 } // namespace
 
@@ -97,7 +64,7 @@ private slots:
 
     void onLineAndOffLineStates()
     {
-        Rig rig;
+        MainRig rig;
         rig.usePort(3, 19200);
         QVERIFY(rig.main.onLineSequence(QStringLiteral("1")));
         QVERIFY(rig.main.port().isOpen());
@@ -130,7 +97,7 @@ private slots:
 
     void stationNumberText()
     {
-        Rig rig;
+        MainRig rig;
         rig.usePort(1);
         QVERIFY(rig.main.onLineSequence(QStringLiteral("40")));
         QCOMPARE(int(rig.main.session().req.stationNumber), 40);
@@ -152,7 +119,7 @@ private slots:
 
     void portThatCannotOpen()
     {
-        Rig rig;
+        MainRig rig;
         rig.usePort(7); // only three devices
         QVERIFY(!rig.main.onLineSequence(QStringLiteral("1")));
         QCOMPARE(rig.messages.shown.last(), QString::fromLatin1(texts::ComportOpenError));
@@ -163,7 +130,7 @@ private slots:
 
     void watchdogReportsASilentDrive()
     {
-        Rig rig;
+        MainRig rig;
         rig.drive->setSilent(true);
         rig.usePort(1);
         rig.main.watchdogTimer().setInterval(5);
@@ -184,7 +151,7 @@ private slots:
 
     void offLineStopsTheWatchdog()
     {
-        Rig rig;
+        MainRig rig;
         rig.drive->setSilent(true);
         rig.usePort(1);
         rig.main.watchdogTimer().setInterval(5);
@@ -198,7 +165,7 @@ private slots:
 
     void unpluggedDeviceGoesOffLineOnce()
     {
-        Rig rig;
+        MainRig rig;
         rig.usePort(2);
         QVERIFY(rig.main.onLineSequence(QStringLiteral("1")));
         QVERIFY(rig.lastPort);

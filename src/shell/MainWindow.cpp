@@ -125,7 +125,9 @@ TForm_Main::TForm_Main(MessageService &messages, QWidget *parent)
     session_.setOffLineAction([this] { BtnOff_LineClick(); });
     connect(&port_, &DrivePort::deviceLost, this, &TForm_Main::onDeviceLost);
 
-    process_ = new TForm_Process(this);
+    // Without a parent: a disabled main window would grey out its child dialogs, and the
+    // Processing window is shown exactly while a drive window holds the main one disabled.
+    process_ = std::make_unique<TForm_Process>();
     process_->hide();
 }
 

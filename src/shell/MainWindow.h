@@ -42,7 +42,7 @@ public:
     DriveSession &session() { return session_; }
     ComPort &port() { return port_; }
     ChildWindowProtocol &childWindows() { return children_; }
-    TForm_Process *processWindow() const { return process_; }
+    TForm_Process *processWindow() const { return process_.get(); }
 
     // The poller's display lists, gathered at creation: value boxes in item order (the
     // St-17 place empty), input lamps in pin order, output lamps in display order.
@@ -112,7 +112,7 @@ private:
     DriveSession session_;
     TThread_Receive receiver_;
     ChildWindowProtocol children_;
-    TForm_Process *process_ = nullptr;
+    std::unique_ptr<TForm_Process> process_;
     QTimer Timer_ChkCom;
 
     std::array<QLabel *, 18> statusBoxes_{};

@@ -1,0 +1,52 @@
+#pragma once
+
+// The main window on a simulated drive behind three numbered "devices", with a short
+// reply wait and a recording message service.
+
+#include <QMenu>
+#include <QPushButton>
+
+#include <memory>
+
+#include "SimDrive.h"
+#include "SimulatedPort.h"
+#include "link/MessageService.h"
+#include "shell/MainWindow.h"
+
+namespace velmora {
+
+struct MainRig {
+    RecordingMessageService messages;
+    std::shared_ptr<SimDrive> drive = std::make_shared<SimDrive>(1);
+    TForm_Main main{messages};
+    SimulatedPort *lastPort = nullptr;
+
+    MainRig()
+    {
+        // Three numbered "devices", each the simulated drive.
+        main.port().setDeviceLister([] {
+            QList<PortEntry> list;
+            for (int i = 0; i < 3; ++i)
+                list << PortEntry{QStringLiteral("ttyFAKE%1").arg(i), QStringLiteral("/dev/ttyFAKE%1").arg(i), {}, false};
+            return list;
+        });
+        main.port().setDeviceFactory([this](const PortEntry &) {
+            auto port = std::make_unique<SimulatedPort>(drive);
+            lastPort = port.get();
+            return port;
+        });
+        main.port().setSimulatedFactory([this] { return std::make_unique<SimulatedPort>(drive); });
+        main.session().responseWaitMs = 50;
+    }
+    QPushButton *button(const char *name) { return main.findChild<QPushButton *>(QLatin1String(name)); }
+    bool menuEnabled(const char *name) { return main.findChild<QMenu *>(QLatin1String(name))->menuAction()->isEnabled(); }
+    void usePort(int number, int baud = 9600)
+    {
+        PortSettings s = main.port().settings();
+        s.ComNumber = number;
+        s.Baud = baud;
+        main.port().applySettings(s);
+    }
+};
+
+} // namespace velmora

@@ -1,0 +1,180 @@
+// The status poller against the simulated drive: the frames of a cycle, what the main
+// window shows, the lamp-label rules, link failure, CRC errors and child windows.
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QTest>
+
+#include "MainRig.h"
+#include "link/FrameCodec.h"
+#include "link/Texts.h"
+#include "widgets/ALed.h"
+
+using namespace velmora;
+
+namespace {
+
+QByteArray readFrame(uint16_t start, uint16_t count)
+{
+    RequestState req;
+    req.stationNumber = 1;
+    req.startRegister = start;
+    req.readCount = count;
+    const int n = MAKE_REQUEST_ARRAY(req, FrameRead);
+    return QByteArray(reinterpret_cast<const char *>(req.requestBuffer.data()), n);
+}
+
+QByteArray commandFrame(Command c)
+{
+    const CommandFrame f = BuildCommandFrame(c, 1);
+    return QByteArray(reinterpret_cast<const char *>(f.data()), int(f.size()));
+}
+
+QString text(MainRig &rig, const char *name) { return rig.main.findChild<QLabel *>(QLatin1String(name))->text(); }
+bool lit(MainRig &rig, const char *name) { return rig.main.findChild<ThhALed *>(QLatin1String(name))->value(); }
+
+// Waits until the poller has finished n more cycles.
+bool waitCycles(MainRig &rig, int n)
+{
+    const int target = rig.main.poller()->cyclesDone() + n;
+    QElapsedTimer clock;
+    clock.start();
+    while (rig.main.poller()->cyclesDone() < target && clock.elapsed() < 5000)
+        QTest::qWait(5);
+    return rig.main.poller()->cyclesDone() >= target;
+}
+
+} // namespace
+
+class TestPoller : public QObject {
+    Q_OBJECT
+private slots:
+    void aCycleOnTheWireAndOnTheScreen()
+    {
+        MainRig rig;
+        rig.drive->setRegister(12, 1234.56); // St-03, tenths
+        rig.drive->setRegister(15, 65535);   // St-06, a signed pulse count
+        rig.usePort(1);
+        rig.drive->clearTraffic();
+        QVERIFY(rig.main.onLineSequence(QStringLiteral("1")));
+        QVERIFY(waitCycles(rig, 2));
+        rig.main.stopPoller();
+
+        // The ALARM output is on (no alarm), so a cycle is four reads.
+        const QList<QByteArray> cycle{readFrame(800, 10), readFrame(700, 12), readFrame(10, 18), readFrame(26, 1)};
+        const QList<QByteArray> sent = rig.drive->requests();
+        // The very first cycle reads the present alarm: AlarmOutState starts at 0.
+        QCOMPARE(sent.mid(0, 5), QList<QByteArray>(cycle) << commandFrame(Command::PresentAlarmRead));
+        QCOMPARE(sent.mid(5, 4), cycle);
+
+        QCOMPARE(text(rig, "STextSt_03"), QStringLiteral("1234.6"));
+        QCOMPARE(text(rig, "STextSt_06"), QStringLiteral("-1"));
+        QCOMPARE(text(rig, "STextSt_18"), QStringLiteral("1.04"));
+        QCOMPARE(text(rig, "STextALS_01"), QStringLiteral("Normal"));
+        QVERIFY(!lit(rig, "LED_ALARM_1"));
+        QVERIFY(!lit(rig, "LED_POWER"));
+        QVERIFY(lit(rig, "LED_ALARM")); // pin 6 carries ALARM by default
+    }
+
+    void servoAndAlarmFollowTheirPins()
+    {
+        MainRig rig;
+        rig.usePort(1);
+        QVERIFY(rig.drive->setServoOn(true));
+        QVERIFY(rig.main.onLineSequence(QStringLiteral("1")));
+        QVERIFY(waitCycles(rig, 3));
+        QVERIFY(lit(rig, "LED_SOVOEN_1"));
+        QVERIFY(lit(rig, "LED_SVONEN"));
+
+        QVERIFY(rig.drive->raiseAlarm(3));
+        QTRY_COMPARE_WITH_TIMEOUT(text(rig, "STextALS_01"), QStringLiteral("OVER LOAD"), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(lit(rig, "LED_ALARM_1"), 5000);
+        QCOMPARE(int(rig.main.monitor().PresentAlarmCode), 0x03);
+    }
+
+    void labelsRefreshOnlyAfterATrigger()
+    {
+        MainRig rig;
+        rig.usePort(1);
+        rig.drive->setRegister(701, 16); // P7-02: ESTOP
+        rig.drive->setRegister(800, 25); // P8-01: SETUP1, above 18
+        rig.drive->setRegister(801, 7);  // P8-02: RDY
+        QVERIFY(rig.main.onLineSequence(QStringLiteral("1")));
+        QVERIFY(waitCycles(rig, 3));
+        QCOMPARE(text(rig, "Lbl_Input_02"), QStringLiteral("ESTOP"));
+        // P8-01 above 18: the output labels keep their texts.
+        QCOMPARE(text(rig, "Lbl_Output_01"), QStringLiteral("BRAKE"));
+
+        // Changed on the drive's panel: no new label until the next trigger.
+        rig.drive->setRegister(701, 9);
+        rig.drive->setRegister(800, 18);
+        QVERIFY(waitCycles(rig, 2));
+        QCOMPARE(text(rig, "Lbl_Input_02"), QStringLiteral("ESTOP"));
+        rig.main.startWatchdog(); // Confirm in the on-line dialog
+        QVERIFY(waitCycles(rig, 2));
+        QCOMPARE(text(rig, "Lbl_Input_02"), QStringLiteral("SPD1"));
+        QCOMPARE(text(rig, "Lbl_Output_01"), QStringLiteral("RDY"));
+        QCOMPARE(text(rig, "Lbl_Output_10"), QStringLiteral("A_CODE3"));
+    }
+
+    void labelsForUnknownNumbers()
+    {
+        QCOMPARE(InputFunctionLabel(31), QStringLiteral("31"));
+        QCOMPARE(OutputFunctionLabel(255), QStringLiteral("255"));
+        QCOMPARE(AlarmLabel(16), QStringLiteral("ALARM 16"));
+        QCOMPARE(AlarmLabel(7), QStringLiteral("FOLLOW ERR"));
+    }
+
+    void threeSilentReadsEndThePolling()
+    {
+        MainRig rig;
+        rig.usePort(1);
+        QVERIFY(rig.main.onLineSequence(QStringLiteral("1")));
+        QVERIFY(waitCycles(rig, 1));
+        rig.drive->setSilent(true);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.main.poller()->isFinished(), 5000);
+        QCOMPARE(rig.messages.shown, QStringList{QString::fromLatin1(texts::CheckComport)});
+        QVERIFY(rig.button("BtnON_Line")->isEnabled());
+        QVERIFY(!rig.button("BtnOFF_LINE")->isEnabled());
+        QVERIFY(rig.main.port().isOpen());
+        QCOMPARE(rig.main.session().link.linkFailed.load(), uint8_t(0));
+    }
+
+    void sevenBadRepliesGoOffLine()
+    {
+        MainRig rig;
+        rig.usePort(1);
+        QVERIFY(rig.main.onLineSequence(QStringLiteral("1")));
+        QVERIFY(waitCycles(rig, 1));
+        rig.drive->corruptNextCrc(7);
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.main.port().isOpen(), 5000);
+        QCOMPARE(rig.messages.shown, QStringList{QString::fromLatin1(texts::CrcErrorLimit)});
+        QVERIFY(!rig.main.pollerRunning());
+        QVERIFY(rig.button("BtnON_Line")->isEnabled());
+        QVERIFY(!rig.button("btnP1")->isEnabled());
+    }
+
+    void childWindowsLeaveExactlyOnePoller()
+    {
+        MainRig rig;
+        rig.usePort(1);
+        QVERIFY(rig.main.onLineSequence(QStringLiteral("1")));
+        for (int i = 0; i < 10; ++i) {
+            QVERIFY(waitCycles(rig, 1));
+            QWidget *child = rig.main.childWindows().open([&] { return new QWidget(&rig.main, Qt::Window); });
+            QVERIFY(rig.main.poller() == nullptr);
+            QVERIFY(!rig.main.isEnabled());
+            // Nothing goes on the wire while the child holds the link.
+            rig.drive->clearTraffic();
+            QTest::qWait(20);
+            QVERIFY(rig.drive->requests().isEmpty());
+            child->close();
+            QTRY_VERIFY(rig.main.poller() != nullptr);
+            QVERIFY(rig.main.isEnabled());
+        }
+        QCOMPARE(rig.main.pollersStarted(), 11);
+        QVERIFY(rig.main.poller()->isRunning());
+    }
+};
+
+QTEST_MAIN(TestPoller)
+#include "tst_poller.moc"

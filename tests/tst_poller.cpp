@@ -89,6 +89,10 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(text(rig, "STextALS_01"), QStringLiteral("OVER LOAD"), 5000);
         QTRY_VERIFY_WITH_TIMEOUT(lit(rig, "LED_ALARM_1"), 5000);
         QCOMPARE(int(rig.main.monitor().PresentAlarmCode), 0x03);
+        rig.button("btnALS_Detail")->click();
+        QCOMPARE(rig.messages.shown.size(), 1);
+        QVERIFY(rig.messages.shown.first().startsWith(QStringLiteral("발생원인 : 기계적 과부하")));
+        QVERIFY(rig.messages.shown.first().contains(QStringLiteral("\r\r조치사항 : ")));
     }
 
     void labelsRefreshOnlyAfterATrigger()

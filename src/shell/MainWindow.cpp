@@ -16,6 +16,7 @@
 
 #include "link/MessageService.h"
 #include "link/Texts.h"
+#include "monitor/AlarmTexts.h"
 #include "shell/CommDialogs.h"
 #include "params/Catalogue.h"
 #include "shell/AboutWindow.h"
@@ -254,7 +255,8 @@ void TForm_Main::buildAlarmGroup(QWidget *client)
     addText(group, QStringLiteral("ALS02"), QRect(6, 46, 38, 24), "StaticText74", true);
     addText(group, QStringLiteral("Alarm Reset"), QRect(46, 46, 88, 24), "StaticText75", true);
     addButton(group, "btnALS_02", "Reset", QRect(136, 46, 42, 24), false);
-    addButton(group, "btnALS_Detail", "Alarm Info", QRect(180, 46, 64, 24), false);
+    QPushButton *detail = addButton(group, "btnALS_Detail", "Alarm Info", QRect(180, 46, 64, 24), false);
+    connect(detail, &QPushButton::clicked, this, &TForm_Main::btnALS_DetailClick);
 
     QGroupBox *history = addGroup(group, "AlarmHistoryGroupBox", "Alarm History", QRect(6, 74, 238, 133));
     auto *list = new QListWidget(history);
@@ -428,6 +430,13 @@ void TForm_Main::BtnOff_LineClick()
         stopPoller();
     setOnLineState(false);
     port_.close();
+}
+
+void TForm_Main::btnALS_DetailClick()
+{
+    const QString text = AlarmExplanation(monitor_.PresentAlarmCode);
+    if (!text.isEmpty())
+        messages_.show(text);
 }
 
 void TForm_Main::onDeviceLost(const QString &reason)

@@ -63,6 +63,8 @@ public:
     // The Off-Line action (also run when the receiver gives up or the device goes away).
     void BtnOff_LineClick();
     void Timer_ChkComTimer();
+    // "Alarm Info": the cause and remedy of the present alarm.
+    void btnALS_DetailClick();
     QTimer &watchdogTimer() { return Timer_ChkCom; }
     QString statusPanelText(int panel) const;
 

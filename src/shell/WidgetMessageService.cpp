@@ -8,7 +8,10 @@ namespace velmora {
 
 void WidgetMessageService::show(const QString &text)
 {
-    QMessageBox::information(parent_, QApplication::applicationDisplayName(), text);
+    // Message texts break lines with a carriage return; a message box wants a line feed.
+    QString shown = text;
+    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    QMessageBox::information(parent_, QApplication::applicationDisplayName(), shown);
 }
 
 bool WidgetMessageService::askYesNo(const QString &text)

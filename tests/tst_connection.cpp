@@ -4,7 +4,11 @@
 #include <QComboBox>
 #include <QMenu>
 #include <QPushButton>
+#include <QApplication>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 
@@ -13,6 +17,7 @@
 #include "link/MessageService.h"
 #include "link/Texts.h"
 #include "shell/CommDialogs.h"
+#include "shell/SelectPortDialog.h"
 #include "shell/MainWindow.h"
 #include "MainRig.h"
 
@@ -161,6 +166,63 @@ private slots:
         QVERIFY(!rig.main.watchdogTimer().isActive());
         QTest::qWait(100); // well past fifteen ticks of the shortened watchdog
         QVERIFY(rig.messages.shown.isEmpty());
+    }
+
+    void newUserGoesOnLineWithTheSimulatedDrive()
+    {
+        // On-Line, Confirm, "Simulated VD-840", OK: the dialogs are answered as they come.
+        MainRig rig;
+        rig.main.port().setChooser([&rig](const QList<PortEntry> &ports) {
+            SelectPortDialog dialog(ports, &rig.main);
+            QTimer::singleShot(0, &dialog, [&dialog] {
+                auto *combo = dialog.findChild<QComboBox *>(QStringLiteral("ComboPorts"));
+                combo->setCurrentIndex(combo->findText(QString::fromLatin1(texts::SimulatedDrive), Qt::MatchStartsWith));
+                dialog.accept();
+            });
+            dialog.exec();
+            return dialog.chosen();
+        });
+        QTimer::singleShot(0, &rig.main, [] {
+            QWidget *modal = QApplication::activeModalWidget();
+            QVERIFY(modal && modal->objectName() == QLatin1String("TForm_ID"));
+            QCOMPARE(modal->windowTitle(), QStringLiteral("Form_ID"));
+            modal->findChild<QPushButton *>(QStringLiteral("Btn_Confirm"))->click();
+        });
+        rig.button("BtnON_Line")->click();
+        QVERIFY(rig.main.port().isOpen());
+        QCOMPARE(rig.main.port().portName(), QString::fromLatin1(texts::SimulatedDrive));
+        QVERIFY(rig.main.watchdogTimer().isActive());
+        QCOMPARE(int(rig.main.session().req.stationNumber), 1);
+        QCOMPARE(rig.main.statusPanelText(0), QStringLiteral("Port: SIM"));
+        QTRY_VERIFY(rig.main.poller() && rig.main.poller()->cyclesDone() > 0);
+        QVERIFY(rig.messages.shown.isEmpty());
+    }
+
+    void closingTheMainWindowStopsThePoller()
+    {
+        MainRig rig;
+        rig.usePort(1);
+        QVERIFY(rig.main.onLineSequence(QStringLiteral("1")));
+        rig.main.close();
+        QVERIFY(!rig.main.pollerRunning());
+        QVERIFY(rig.main.poller() == nullptr);
+        QVERIFY(!rig.main.port().isOpen());
+    }
+
+    void companionProgramIsFoundOnThePath()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("VADAVO_Zuduze_VD-520.exe"));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("#!/bin/sh\n");
+        f.close();
+        f.setPermissions(f.permissions() | QFileDevice::ExeOwner);
+        const QByteArray saved = qgetenv("PATH");
+        qputenv("PATH", dir.path().toLocal8Bit() + ':' + saved);
+        const QString found = TForm_Main::companionProgram();
+        qputenv("PATH", saved);
+        QCOMPARE(found, path);
     }
 
     void unpluggedDeviceGoesOffLineOnce()

@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 
+#include <cstdio>
 #include <memory>
 
 #include "SimDrive.h"
@@ -17,6 +18,14 @@ constexpr int kSimulatedChunkBytes = 4;
 
 int main(int argc, char *argv[])
 {
+    // Without a display Qt would abort with a message about plugins; say what to do instead.
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+        && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        std::fprintf(stderr, "velmora: no display. On a machine without one, run it under a virtual display:\n"
+                             "  xvfb-run -a %s\n",
+                     argv[0]);
+        return 2;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Velmora"));
     QApplication::setApplicationVersion(QStringLiteral("1.4"));

@@ -102,6 +102,7 @@ TForm_Main::TForm_Main(MessageService &messages, QWidget *parent)
       children_(this, *this)
 {
     setObjectName(QStringLiteral("TForm_Main"));
+    port_.setObjectName(QStringLiteral("ApdComPort1"));
     setWindowTitle(QString::fromLatin1(kCaption));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
 
@@ -225,7 +226,7 @@ void TForm_Main::buildServoGroup(QWidget *client)
     connect(on, &QPushButton::clicked, this, &TForm_Main::BtnON_LineClick);
     connect(off, &QPushButton::clicked, this, &TForm_Main::BtnOff_LineClick);
     QPushButton *exit = addButton(group, "BtnExit", "Exit", QRect(142, 76, 64, 36), true);
-    connect(exit, &QPushButton::clicked, this, &QWidget::close);
+    connect(exit, &QPushButton::clicked, this, &TForm_Main::BtnexitClick);
 }
 
 void TForm_Main::buildModeGroups(QWidget *client)
@@ -281,7 +282,7 @@ void TForm_Main::buildMenus()
     file->setObjectName(QStringLiteral("File1"));
     item(file, "OPEN1", "Open");
     separator(file, "N1");
-    connect(item(file, "EXIT1", "Exit"), &QAction::triggered, this, &QWidget::close);
+    connect(item(file, "EXIT1", "Exit"), &QAction::triggered, this, &TForm_Main::EXIT1Click);
     file->menuAction()->setEnabled(false);
 
     QMenu *config = bar->addMenu(QStringLiteral("Config"));
@@ -301,18 +302,13 @@ void TForm_Main::buildMenus()
     QMenu *help = bar->addMenu(QStringLiteral("Help"));
     help->setObjectName(QStringLiteral("Help1"));
     connect(item(help, "NorvaneHomePage1", "Norvane Website"), &QAction::triggered, this,
-            [] { QDesktopServices::openUrl(QUrl(QLatin1String(companyWebAddress()))); });
+            &TForm_Main::NorvaneHomePage1Click);
     connect(item(help, "QuellixHomePage1", "SERVO System Website"), &QAction::triggered, this,
-            [] { QDesktopServices::openUrl(QUrl(QLatin1String(driveMakerWebAddress()))); });
+            &TForm_Main::QuellixHomePage1Click);
     separator(help, "N3");
-    connect(item(help, "ViewConnection1", "Comm Cable Wiring"), &QAction::triggered, this, [this] {
-        auto *w = new TForm_Connection(this);
-        w->show();
-    });
-    connect(item(help, "About1", "About"), &QAction::triggered, this, [this] {
-        auto *w = new TForm_About(this);
-        w->show();
-    });
+    connect(item(help, "ViewConnection1", "Comm Cable Wiring"), &QAction::triggered, this,
+            &TForm_Main::ViewConnection1Click);
+    connect(item(help, "About1", "About"), &QAction::triggered, this, &TForm_Main::About1Click);
 }
 
 namespace {
@@ -468,6 +464,15 @@ QString TForm_Main::statusPanelText(int panel) const
 {
     return statusPanels_.at(size_t(panel))->text();
 }
+
+void TForm_Main::BtnexitClick() { close(); }
+void TForm_Main::EXIT1Click() { BtnexitClick(); }
+void TForm_Main::NorvaneHomePage1Click() { QDesktopServices::openUrl(QUrl(QLatin1String(companyWebAddress()))); }
+void TForm_Main::QuellixHomePage1Click() { QDesktopServices::openUrl(QUrl(QLatin1String(driveMakerWebAddress()))); }
+
+// Neither window talks to the drive: they leave the main window usable.
+void TForm_Main::ViewConnection1Click() { (new TForm_Connection(this))->show(); }
+void TForm_Main::About1Click() { (new TForm_About(this))->show(); }
 
 void TForm_Main::stopPoller()
 {

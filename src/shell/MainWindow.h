@@ -50,6 +50,13 @@ public:
     const std::array<ThhALed *, 12> &inputLamps() const { return inputLamps_; }
     const std::array<ThhALed *, 10> &outputLamps() const { return outputLamps_; }
 
+    void BtnexitClick();
+    void EXIT1Click();
+    void About1Click();
+    void ViewConnection1Click();
+    void NorvaneHomePage1Click();
+    void QuellixHomePage1Click();
+
     // ---- connection ----
     // "Config" / "Commport": the settings dialog, unless the port is open.
     void SET1Click();

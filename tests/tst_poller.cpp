@@ -95,6 +95,21 @@ private slots:
         QVERIFY(rig.messages.shown.first().contains(QStringLiteral("\r\r조치사항 : ")));
     }
 
+    void theHigherPinDecides()
+    {
+        MainRig rig;
+        rig.usePort(1);
+        rig.drive->setRegister(702, 1); // P7-03 carries SVONEN too
+        const uint16_t estop = 1u << 9; // keep the emergency stop contact closed
+        rig.drive->setInputs(estop | 0x0001); // pin 0 on, pin 2 off
+        QVERIFY(rig.main.onLineSequence(QStringLiteral("1")));
+        QVERIFY(waitCycles(rig, 3));
+        QVERIFY(!lit(rig, "LED_SOVOEN_1"));
+        rig.drive->setInputs(estop | 0x0004); // pin 0 off, pin 2 on
+        QVERIFY(waitCycles(rig, 3));
+        QVERIFY(lit(rig, "LED_SOVOEN_1"));
+    }
+
     void labelsRefreshOnlyAfterATrigger()
     {
         MainRig rig;

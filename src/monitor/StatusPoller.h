@@ -19,9 +19,9 @@ namespace velmora {
 struct MonitorState {
     std::array<uint8_t, 10> OutFunc{};
     uint8_t AlarmOutState = 0; // 1: the ALARM output is active, i.e. no alarm
-    int LabelRefreshCount = 0;
-    QString PresentAlarmName;
-    uint8_t PresentAlarmCode = 0;
+    std::atomic<int> LabelRefreshCount{0};  // reset from the user-interface thread
+    QString PresentAlarmName;               // the poller's own, or the alarm window's while it is stopped
+    std::atomic<uint8_t> PresentAlarmCode{0}; // read by "Alarm Info" while the poller runs
 };
 
 // The main window's side of the poller. Every call is made on the user-interface thread.

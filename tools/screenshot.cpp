@@ -1,5 +1,6 @@
 // Takes the README's screenshot: the main window on line against the simulated drive.
-// Usage: velmora-screenshot OUT.png   (under a display, e.g. xvfb-run)
+// Usage: velmora-screenshot OUT.png [GROUP]   (under a display, e.g. xvfb-run)
+// With GROUP (1 to 9) the picture is of that parameter page instead.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QScreen>
@@ -33,8 +34,15 @@ int main(int argc, char *argv[])
     if (!main.onLineSequence(QStringLiteral("1")))
         return 1;
     drive->setServoOn(true);
+    const int group = argc > 2 ? atoi(argv[2]) : 0;
     QTimer::singleShot(1500, &app, [&] {
-        const QPixmap shot = main.screen()->grabWindow(main.winId());
+        QWidget *target = &main;
+        if (group >= 1 && group <= 9) {
+            main.openParamPage(group);
+            target = main.childWindows().current();
+            QApplication::processEvents();
+        }
+        const QPixmap shot = target->grab();
         const bool ok = shot.save(QString::fromLocal8Bit(argv[1]));
         main.stopPoller();
         app.exit(ok ? 0 : 1);

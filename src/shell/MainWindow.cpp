@@ -237,7 +237,8 @@ void TForm_Main::buildModeGroups(QWidget *client)
                                "P5 : Position", "P6 : Torque ", "P7 : DIG INS ", "P8 : DIG OUT", "P9 : Monitor "};
     for (int i = 0; i < 9; ++i) {
         const int column = i < 5 ? 0 : 1, row = i < 5 ? i : i - 5;
-        addButton(mode, names[i], captions[i], QRect(8 + column * 102, 20 + row * 36, 96, 32), false);
+        QPushButton *page = addButton(mode, names[i], captions[i], QRect(8 + column * 102, 20 + row * 36, 96, 32), false);
+        connect(page, &QPushButton::clicked, this, [this, i] { openParamPage(i + 1); });
     }
 
     QGroupBox *test = addGroup(client, "TestModeGroupBox", "Funtion mode", QRect(574, 338, 214, 96));
@@ -463,6 +464,14 @@ void TForm_Main::Timer_ChkComTimer()
 QString TForm_Main::statusPanelText(int panel) const
 {
     return statusPanels_.at(size_t(panel))->text();
+}
+
+void TForm_Main::openParamPage(int group)
+{
+    QWidget *page = children_.open([this, group] { return CreateParamPage(group, session_, paramTexts_, this); });
+    // Pin assignments may have changed: the poller relabels the lamps after these pages.
+    if (page && (group == 2 || group == 7 || group == 8))
+        connect(page, &QObject::destroyed, this, [this] { monitor_.LabelRefreshCount = 0; });
 }
 
 void TForm_Main::BtnexitClick() { close(); }

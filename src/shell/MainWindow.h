@@ -15,6 +15,7 @@
 #include "link/DriveSession.h"
 #include "link/Receiver.h"
 #include "monitor/StatusPoller.h"
+#include "params/ParamPages.h"
 #include "shell/ChildWindow.h"
 
 class QAction;
@@ -49,6 +50,10 @@ public:
     const std::array<QLabel *, 18> &statusBoxes() const { return statusBoxes_; }
     const std::array<ThhALed *, 12> &inputLamps() const { return inputLamps_; }
     const std::array<ThhALed *, 10> &outputLamps() const { return outputLamps_; }
+
+    // The parameter page buttons btnP1 .. btnP9.
+    void openParamPage(int group);
+    ParamTexts &paramTexts() { return paramTexts_; }
 
     void BtnexitClick();
     void EXIT1Click();
@@ -135,6 +140,7 @@ private:
     ThhALed *alarmLamp_ = nullptr;
     QLabel *presentAlarm_ = nullptr;
     MonitorState monitor_;
+    ParamTexts paramTexts_;
     std::unique_ptr<TThread_ST_ALS_READ> poller_;
     int pollersStarted_ = 0;
     bool pollerRunning_ = false;

@@ -1,0 +1,303 @@
+#include "params/ParamPages.h"
+
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+
+#include "link/Transactions.h"
+#include "widgets/GradientWidgets.h"
+
+namespace velmora {
+
+namespace {
+
+constexpr int kRowHeight = 24;
+constexpr int kRowPitch = 26;
+constexpr int kIdWidth = 56, kNameWidth = 150, kValueWidth = 78, kEntryWidth = 96, kSetWidth = 44;
+constexpr int kColumnWidth = kIdWidth + kNameWidth + kValueWidth + kEntryWidth + kSetWidth + 5 * 3;
+constexpr int kMargin = 10, kHeadingHeight = 20;
+constexpr double kRadiansPerHertz = 6.28;
+
+QString two(int n) { return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')); }
+
+QLabel *sunken(QWidget *parent, const QString &text, const QRect &r)
+{
+    auto *label = new QLabel(text, parent);
+    label->setGeometry(r);
+    label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    label->setAlignment(Qt::AlignCenter);
+    label->setAutoFillBackground(true);
+    QPalette p = label->palette();
+    p.setColor(QPalette::Window, Qt::white);
+    label->setPalette(p);
+    return label;
+}
+
+} // namespace
+
+// ---- reader ----
+
+ReplyOutcome TThread_Pg_READ::run()
+{
+    const ParamGroup &g = ParamGroups.at(size_t(group_ - 1));
+    const ReplyOutcome o = ReadRegisters(s_, g.defs[0].Address, uint16_t(g.defs.size()));
+    // Only the drive's answer becomes a text: after a lost or bad reply the decoded values
+    // belong to an earlier read, and the group's texts and the page keep what they had.
+    if (o != ReplyOutcome::Good)
+        return o;
+    QStringList texts;
+    for (size_t i = 0; i < g.defs.size(); ++i)
+        texts << FormatParamValue(s_.reply.decodedValues[i + 1], g.defs[i].Decimals);
+    texts_.P(group_) = texts;
+    s_.runOnUi([this, texts] {
+        if (TForm_Page *page = texts_.openPage.at(size_t(group_ - 1)))
+            page->showTexts(texts);
+    });
+    return o;
+}
+
+// ---- page ----
+
+int TForm_Page::firstColumnRows(int group)
+{
+    switch (group) {
+    case 2: return 17;
+    case 3: return 15;
+    case 5: return 15;
+    default: return int(ParamGroups.at(size_t(group - 1)).rows.size());
+    }
+}
+
+bool TForm_Page::staysOnTop(int group)
+{
+    return group != 6 && group != 8 && group != 9;
+}
+
+QString TForm_Page::setButtonName(int group, int row)
+{
+    const int n = row + 1;
+    if (group == 1)
+        return (n >= 2 && n <= 9 ? QStringLiteral("btnP1_") : QStringLiteral("BtnP1_")) + two(n);
+    if (group == 2 || group == 3)
+        return QStringLiteral("btnP%1_").arg(group) + two(n);
+    return QStringLiteral("BtnP%1_").arg(group) + two(n);
+}
+
+QString TForm_Page::entryName(int group, int row)
+{
+    const ParamRow &r = ParamGroups.at(size_t(group - 1)).rows[size_t(row)];
+    const int n = row + 1;
+    if (r.entry == EntryKind::Edit)
+        return QStringLiteral("EditP%1_").arg(group) + two(n);
+    if (group == 1 && n == 1)
+        return QStringLiteral("ComboP1_1");
+    if (group == 7 || group == 8)
+        return QStringLiteral("ComboP%1_%2").arg(group).arg(n);
+    return QStringLiteral("ComboP%1_").arg(group) + two(n);
+}
+
+TForm_Page::TForm_Page(int group, DriveSession &session, ParamTexts &texts, QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
+                          | (staysOnTop(group) ? Qt::WindowStaysOnTopHint : Qt::Widget)),
+      session_(session),
+      texts_(texts),
+      group_(group)
+{
+    const ParamGroup &g = paramGroup();
+    setObjectName(QStringLiteral("TForm_P%1").arg(group));
+    setWindowTitle(QString::fromUtf8(g.caption));
+
+    const int rows = int(g.rows.size());
+    const int first = firstColumnRows(group);
+    const int columns = first < rows ? 2 : 1;
+    values_.resize(size_t(rows));
+    entries_.resize(size_t(rows));
+    setButtons_.resize(size_t(rows));
+
+    for (int c = 0; c < columns; ++c) {
+        const int x = kMargin + c * (kColumnWidth + kMargin);
+        const QStringList heads = group == 1 ? QStringList{"Menu", "Name", "Value"}
+                                             : QStringList{"Menu", "Name", "Value", "Edit"};
+        const int widths[4] = {kIdWidth, kNameWidth, kValueWidth, kEntryWidth};
+        int hx = x;
+        for (int h = 0; h < heads.size(); ++h) {
+            auto *head = new QLabel(heads[h], this);
+            head->setGeometry(hx, kMargin, widths[h], kHeadingHeight);
+            head->setAlignment(Qt::AlignCenter);
+            hx += widths[h] + 3;
+        }
+    }
+    for (int row = 0; row < rows; ++row) {
+        const int column = row < first ? 0 : 1;
+        const int line = column == 0 ? row : row - first;
+        buildRow(row, kMargin + column * (kColumnWidth + kMargin), kMargin + kHeadingHeight + 4 + line * kRowPitch);
+    }
+
+    const int longest = columns == 2 ? std::max(first, rows - first) : rows;
+    int y = kMargin + kHeadingHeight + 4 + longest * kRowPitch + 6;
+    extra_ = new QWidget(this);
+    extra_->setGeometry(kMargin, y, columns * (kColumnWidth + kMargin) - kMargin, 0);
+    if (group == 3 || group == 5) {
+        extra_->setFixedHeight(3 * kRowPitch);
+        y += 3 * kRowPitch + 6;
+    }
+
+    const int width = kMargin + columns * (kColumnWidth + kMargin);
+    auto *reflash = new GradRoundBtn(QStringLiteral("Read Again"), this);
+    reflash->setObjectName(QStringLiteral("btnReflash"));
+    reflash->setGeometry(width - 2 * (100 + kMargin), y, 100, 32);
+    connect(reflash, &QPushButton::clicked, this, &TForm_Page::btnReflashClick);
+    auto *close = new GradRoundBtn(QStringLiteral("Close"), this);
+    close->setObjectName(group == 3 ? QStringLiteral("BtnClose") : QStringLiteral("btnClose"));
+    close->setGeometry(width - (100 + kMargin), y, 100, 32);
+    connect(close, &QPushButton::clicked, this, &QWidget::close);
+    setFixedSize(width, y + 32 + kMargin);
+
+    texts_.openPage.at(size_t(group - 1)) = this;
+}
+
+TForm_Page::~TForm_Page()
+{
+    if (texts_.openPage.at(size_t(group_ - 1)) == this)
+        texts_.openPage.at(size_t(group_ - 1)) = nullptr;
+}
+
+void TForm_Page::buildRow(int row, int x, int y)
+{
+    const ParamRow &r = paramGroup().rows[size_t(row)];
+    QWidget *column = this;
+    auto place = [&](QWidget *w, int width) {
+        w->setGeometry(x, y, width, kRowHeight);
+        x += width + 3;
+    };
+    QLabel *id = sunken(column, (r.starred ? QStringLiteral("*") : QString()) + QLatin1String(r.id), {});
+    place(id, kIdWidth);
+    QLabel *name = sunken(column, QString::fromUtf8(r.name), {});
+    name->setAlignment(Qt::AlignVCenter | Qt::AlignLeft);
+    name->setIndent(4);
+    place(name, kNameWidth);
+    QLabel *value = sunken(column, QString(), {});
+    value->setObjectName(QStringLiteral("STextP%1_").arg(group_) + two(row + 1));
+    place(value, kValueWidth);
+    values_[size_t(row)] = value;
+
+    QWidget *entry = nullptr;
+    if (r.entry == EntryKind::Edit) {
+        entry = new QLineEdit(column);
+    } else if (r.entry == EntryKind::List) {
+        auto *combo = new QComboBox(column);
+        for (const char *item : r.items)
+            combo->addItem(QString::fromUtf8(item));
+        combo->setCurrentIndex(-1);
+        entry = combo;
+    }
+    if (entry) {
+        entry->setObjectName(entryName(group_, row));
+        place(entry, kEntryWidth);
+    } else {
+        x += kEntryWidth + 3;
+    }
+    entries_[size_t(row)] = entry;
+
+    const bool dflt = r.entry == EntryKind::Button;
+    auto *set = new GradRoundBtn(dflt ? QStringLiteral("dFLT") : QStringLiteral("Set"), column);
+    set->setObjectName(setButtonName(group_, row));
+    place(set, kSetWidth);
+    setButtons_[size_t(row)] = set;
+}
+
+void TForm_Page::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (shownOnce_)
+        return;
+    shownOnce_ = true;
+    if (QScreen *screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+    TThread_Pg_READ(session_, texts_, group_).run();
+}
+
+void TForm_Page::btnReflashClick()
+{
+    for (QLabel *v : values_)
+        v->clear();
+    TThread_Pg_READ(session_, texts_, group_).run();
+}
+
+void TForm_Page::showTexts(const QStringList &texts)
+{
+    for (int i = 0; i < texts.size() && i < int(values_.size()); ++i)
+        values_[size_t(i)]->setText(texts[i]);
+}
+
+// ---- P1 ----
+
+void TForm_P1::showTexts(const QStringList &texts)
+{
+    TForm_Page::showTexts(texts);
+    bool ok = false;
+    const int motor = texts.value(0).toInt(&ok);
+    const bool custom = ok && motor == 0;
+    for (int row = 1; row <= 8; ++row) {
+        if (custom)
+            valueDisplay(row)->clear(); // the motor's own data is typed, not read
+        valueDisplay(row)->setVisible(custom);
+        entry(row)->setVisible(custom);
+        setButton(row)->setVisible(custom);
+    }
+}
+
+// ---- P3, P5 ----
+
+QString RadiansText(const QString &shownHertz)
+{
+    bool ok = false;
+    const double hz = shownHertz.toDouble(&ok);
+    if (!ok)
+        return QString();
+    return QString::number(hz * kRadiansPerHertz, 'g', 15);
+}
+
+TForm_GainPage::TForm_GainPage(int group, DriveSession &s, ParamTexts &t, QWidget *parent)
+    : TForm_Page(group, s, t, parent)
+{
+    sources_ = group == 3 ? std::array<int, 2>{4, 6} : std::array<int, 2>{4, 5};
+    const char *names[2][2] = {{"SC Loop Gain1 [rad/sec]", "SC Loop Gain2 [rad/sec]"},
+                               {"PC P Gain1 [rad/sec]", "PC P Gain2 [rad/sec]"}};
+    const int which = group == 3 ? 0 : 1;
+    auto *note = new QLabel(group == 3 ? QStringLiteral("** VD-520 Vale") : QStringLiteral("** VD-520 Value"),
+                            extraArea());
+    note->setGeometry(0, 0, 300, kRowHeight);
+    for (int i = 0; i < 2; ++i) {
+        const int y = (i + 1) * kRowPitch;
+        sunken(extraArea(), QStringLiteral("P%1-").arg(group) + two(sources_[size_t(i)] + 1), QRect(0, y, kIdWidth, kRowHeight));
+        QLabel *name = sunken(extraArea(), QLatin1String(names[which][i]), QRect(kIdWidth + 3, y, kNameWidth, kRowHeight));
+        name->setAlignment(Qt::AlignVCenter | Qt::AlignLeft);
+        name->setIndent(4);
+        derived_[size_t(i)] = sunken(extraArea(), QString(), QRect(kIdWidth + kNameWidth + 6, y, kValueWidth, kRowHeight));
+        derived_[size_t(i)]->setObjectName(QStringLiteral("STextP%1_").arg(group) + two(sources_[size_t(i)] + 1)
+                                           + QStringLiteral("_1"));
+    }
+}
+
+void TForm_GainPage::showTexts(const QStringList &texts)
+{
+    TForm_Page::showTexts(texts);
+    for (int i = 0; i < 2; ++i)
+        derived_[size_t(i)]->setText(RadiansText(valueDisplay(sources_[size_t(i)])->text()));
+}
+
+TForm_Page *CreateParamPage(int group, DriveSession &session, ParamTexts &texts, QWidget *parent)
+{
+    switch (group) {
+    case 1: return new TForm_P1(session, texts, parent);
+    case 3: return new TForm_P3(session, texts, parent);
+    case 5: return new TForm_P5(session, texts, parent);
+    default: return new TForm_Page(group, session, texts, parent);
+    }
+}
+
+} // namespace velmora

@@ -1,0 +1,140 @@
+#pragma once
+
+// The nine parameter pages and their readers. One page class builds every row from the
+// catalogue's page metadata; P1, P3 and P5 add their own rules in thin subclasses.
+
+#include <QStringList>
+#include <QWidget>
+
+#include <array>
+#include <atomic>
+#include <functional>
+#include <vector>
+
+#include "link/DriveSession.h"
+#include "params/Catalogue.h"
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace velmora {
+
+class TForm_Page;
+
+// The display texts of every group from the last page reader run (P1Texts .. P9Texts),
+// and which page is open. They outlive the pages.
+struct ParamTexts {
+    std::array<QStringList, 9> texts;     // texts[g - 1] is PgTexts
+    std::array<TForm_Page *, 9> openPage{}; // the open page of a group, or nullptr
+    QStringList &P(int group) { return texts.at(size_t(group - 1)); }
+};
+
+// Reads one group with one request and forms its texts; shows them on the group's page
+// when it is open. Runs on the caller's thread (a thread of its own would only add a
+// hand-over); the page's controls are touched on the user-interface thread.
+class TThread_Pg_READ {
+public:
+    TThread_Pg_READ(DriveSession &session, ParamTexts &texts, int group)
+        : s_(session), texts_(texts), group_(group) {}
+    ReplyOutcome run();
+
+private:
+    DriveSession &s_;
+    ParamTexts &texts_;
+    int group_;
+};
+
+// The readers under the names the rest of the system knows them by.
+struct TThread_P1_Read : TThread_Pg_READ { TThread_P1_Read(DriveSession &s, ParamTexts &t) : TThread_Pg_READ(s, t, 1) {} };
+struct TThread_P2_READ : TThread_Pg_READ { TThread_P2_READ(DriveSession &s, ParamTexts &t) : TThread_Pg_READ(s, t, 2) {} };
+struct TThread_P3_READ : TThread_Pg_READ { TThread_P3_READ(DriveSession &s, ParamTexts &t) : TThread_Pg_READ(s, t, 3) {} };
+struct TThread_P4_READ : TThread_Pg_READ { TThread_P4_READ(DriveSession &s, ParamTexts &t) : TThread_Pg_READ(s, t, 4) {} };
+struct TThread_P5_READ : TThread_Pg_READ { TThread_P5_READ(DriveSession &s, ParamTexts &t) : TThread_Pg_READ(s, t, 5) {} };
+struct TThread_P6_READ : TThread_Pg_READ { TThread_P6_READ(DriveSession &s, ParamTexts &t) : TThread_Pg_READ(s, t, 6) {} };
+struct TThread_P7_READ : TThread_Pg_READ { TThread_P7_READ(DriveSession &s, ParamTexts &t) : TThread_Pg_READ(s, t, 7) {} };
+struct TThread_P8_READ : TThread_Pg_READ { TThread_P8_READ(DriveSession &s, ParamTexts &t) : TThread_Pg_READ(s, t, 8) {} };
+struct TThread_P9_READ : TThread_Pg_READ { TThread_P9_READ(DriveSession &s, ParamTexts &t) : TThread_Pg_READ(s, t, 9) {} };
+
+class TForm_Page : public QWidget {
+    Q_OBJECT
+public:
+    TForm_Page(int group, DriveSession &session, ParamTexts &texts, QWidget *parent = nullptr);
+    ~TForm_Page() override;
+
+    int group() const { return group_; }
+    const ParamGroup &paramGroup() const { return ParamGroups.at(size_t(group_ - 1)); }
+
+    // "Read Again": empties the value displays and reads the group.
+    void btnReflashClick();
+    // Shows the texts of a reader run (user-interface thread).
+    virtual void showTexts(const QStringList &texts);
+
+    QLabel *valueDisplay(int row) const { return values_.at(size_t(row)); }
+    QWidget *entry(int row) const { return entries_.at(size_t(row)); }
+    QPushButton *setButton(int row) const { return setButtons_.at(size_t(row)); }
+
+    // How many rows stand in the first column; the rest form the second.
+    static int firstColumnRows(int group);
+    static bool staysOnTop(int group);
+    static QString setButtonName(int group, int row);
+    static QString entryName(int group, int row);
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    // Rows under the parameters (the derived rows of P3 and P5).
+    QWidget *extraArea() const { return extra_; }
+
+    DriveSession &session_;
+    ParamTexts &texts_;
+
+private:
+    void buildRow(int row, int x, int y);
+
+    int group_;
+    bool shownOnce_ = false;
+    std::vector<QLabel *> values_;
+    std::vector<QWidget *> entries_;
+    std::vector<QPushButton *> setButtons_;
+    QWidget *extra_ = nullptr;
+};
+
+// P1: rows P1-02 to P1-09 describe the motor and are offered only for motor code 0.
+class TForm_P1 : public TForm_Page {
+    Q_OBJECT
+public:
+    TForm_P1(DriveSession &s, ParamTexts &t, QWidget *parent = nullptr) : TForm_Page(1, s, t, parent) {}
+    void showTexts(const QStringList &texts) override;
+};
+
+// P3 and P5: two loop gains shown again in radians per second.
+class TForm_GainPage : public TForm_Page {
+    Q_OBJECT
+public:
+    TForm_GainPage(int group, DriveSession &s, ParamTexts &t, QWidget *parent = nullptr);
+    void showTexts(const QStringList &texts) override;
+
+private:
+    std::array<int, 2> sources_{}; // rows whose value is converted
+    std::array<QLabel *, 2> derived_{};
+};
+
+class TForm_P3 : public TForm_GainPage {
+    Q_OBJECT
+public:
+    TForm_P3(DriveSession &s, ParamTexts &t, QWidget *parent = nullptr) : TForm_GainPage(3, s, t, parent) {}
+};
+class TForm_P5 : public TForm_GainPage {
+    Q_OBJECT
+public:
+    TForm_P5(DriveSession &s, ParamTexts &t, QWidget *parent = nullptr) : TForm_GainPage(5, s, t, parent) {}
+};
+
+// The page of a group, of its own class where it has one.
+TForm_Page *CreateParamPage(int group, DriveSession &session, ParamTexts &texts, QWidget *parent);
+
+// The derived value: the shown number times 6.28, in the 15-digit general form.
+QString RadiansText(const QString &shownHertz);
+
+} // namespace velmora

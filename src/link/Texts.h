@@ -9,6 +9,7 @@ inline constexpr char CrcErrorLimit[] = "CRC Error Occures more than 6 times";
 inline constexpr char WrongParameter[] = "Wrong parameter";
 inline constexpr char ServoOn[] = "Servo On!!";
 inline constexpr char InstructionFail[] = "Instruction fail. Try again";
+inline constexpr char InitializeQuestion[] = "Initialize Parameters. Are you sure?";
 inline constexpr char ComportOpenError[] = "Comport Open Error";
 inline constexpr char ComportOpenAlready[] = "Comport is open already";
 inline constexpr char ComportSettingError[] = "Comport Setting Error";

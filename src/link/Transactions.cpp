@@ -116,6 +116,23 @@ void TThread_CHK_SOVOEN::run()
     s_.link.servoOnFlag = s_.link.ServoOnState == 1 ? 1 : 0;
 }
 
+bool ConvertsFor(const TParamDef &def, const QString &text)
+{
+    WriteWord scratch{};
+    return def.IsReal == 1 ? Change_Float2HEX(text, def, scratch) : Change_Int2HEX(text, def, scratch);
+}
+
+ReplyOutcome WriteOneExchange(DriveSession &s, const TParamDef &def)
+{
+    s.CurParamDef = def;
+    s.req.functionCode = 6;
+    s.req.startRegister = def.Address;
+    s.req.writeCount = 1;
+    s.reply.writeAck = 0;
+    s.handOverSend([&s] { s.buildAndSend(FrameWriteOne); });
+    return TThread_CHK_RESPONSE(s).run();
+}
+
 ValueWriteResult ValueWrite(DriveSession &s, const TParamDef &def, const QString &text, bool guard,
                             const ValueDisplay &display, const std::function<void()> &betweenWriteAndReadBack)
 {
@@ -139,9 +156,7 @@ ValueWriteResult ValueWrite(DriveSession &s, const TParamDef &def, const QString
         result.status = ValueWriteResult::WrongParameter;
         return result;
     }
-    s.reply.writeAck = 0;
-    s.handOverSend([&s] { s.buildAndSend(FrameWriteOne); });
-    result.write = TThread_CHK_RESPONSE(s).run();
+    result.write = WriteOneExchange(s, def);
     if (betweenWriteAndReadBack)
         betweenWriteAndReadBack();
     result.readBack = TThread_Read_Again(s, display).run();

@@ -57,6 +57,12 @@ private:
     DriveSession &s_;
 };
 
+// Whether the text passes the range test and conversion for the record, without sending.
+bool ConvertsFor(const TParamDef &def, const QString &text);
+
+// The write-one exchange of a value already in req.writeWords[1], without a read-back.
+ReplyOutcome WriteOneExchange(DriveSession &s, const TParamDef &def);
+
 struct ValueWriteResult {
     enum Status { Written, ServoOn, WrongParameter } status = WrongParameter;
     ReplyOutcome write = ReplyOutcome::NoReply;

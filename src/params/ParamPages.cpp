@@ -7,6 +7,11 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include <QEventLoop>
+#include <QTimer>
+
+#include "link/MessageService.h"
+#include "link/Texts.h"
 #include "link/Transactions.h"
 #include "widgets/GradientWidgets.h"
 
@@ -20,6 +25,8 @@ constexpr int kIdWidth = 56, kNameWidth = 150, kValueWidth = 78, kEntryWidth = 9
 constexpr int kColumnWidth = kIdWidth + kNameWidth + kValueWidth + kEntryWidth + kSetWidth + 5 * 3;
 constexpr int kMargin = 10, kHeadingHeight = 20;
 constexpr double kRadiansPerHertz = 6.28;
+constexpr int kInitialisePauseMs = 1000;
+constexpr int kEncoderCodeSkipped = 8; // P1-12: the drive has no encoder code 8
 
 QString two(int n) { return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')); }
 
@@ -189,6 +196,8 @@ void TForm_Page::buildRow(int row, int x, int y)
         entry = new QLineEdit(column);
     } else if (r.entry == EntryKind::List) {
         auto *combo = new QComboBox(column);
+        // Lists whose text is written also take a typed value.
+        combo->setEditable(r.source == ValueSource::ListText || r.source == ValueSource::ListPositionElseText);
         for (const char *item : r.items)
             combo->addItem(QString::fromUtf8(item));
         combo->setCurrentIndex(-1);
@@ -207,6 +216,7 @@ void TForm_Page::buildRow(int row, int x, int y)
     set->setObjectName(setButtonName(group_, row));
     place(set, kSetWidth);
     setButtons_[size_t(row)] = set;
+    connect(set, &QPushButton::clicked, this, [this, row] { setClicked(row); });
 }
 
 void TForm_Page::showEvent(QShowEvent *event)
@@ -233,7 +243,100 @@ void TForm_Page::showTexts(const QStringList &texts)
         values_[size_t(i)]->setText(texts[i]);
 }
 
+QStringList TForm_Page::valueTexts(int row) const
+{
+    const ParamRow &r = paramGroup().rows[size_t(row)];
+    const auto *edit = qobject_cast<const QLineEdit *>(entry(row));
+    const auto *combo = qobject_cast<const QComboBox *>(entry(row));
+    const int position = combo ? combo->currentIndex() : -1;
+    const QString listText = combo ? combo->currentText() : QString();
+    switch (r.source) {
+    case ValueSource::EditText: return {edit ? edit->text() : QString()};
+    case ValueSource::ListText: return {listText};
+    case ValueSource::ListPosition: return {QString::number(position)};
+    case ValueSource::ListPositionElseText: return {QString::number(position), listText};
+    case ValueSource::MappedListPosition:
+        return {QString::number(position < kEncoderCodeSkipped ? position : position + 1)};
+    case ValueSource::FixedText: return {QStringLiteral("1")};
+    }
+    return {};
+}
+
+void TForm_Page::setClicked(int row)
+{
+    const ParamRow &r = paramGroup().rows[size_t(row)];
+    const TParamDef &def = paramGroup().defs[size_t(row)];
+    if (r.entry == EntryKind::Button) {
+        initialiseParameters(row);
+        return;
+    }
+    // The first text the record accepts; when none does, the write refuses the last.
+    const QStringList candidates = valueTexts(row);
+    QString text = candidates.value(candidates.size() - 1);
+    for (const QString &candidate : candidates) {
+        if (ConvertsFor(def, candidate)) {
+            text = candidate;
+            break;
+        }
+    }
+    std::function<void()> stationChange;
+    if (r.followUp == FollowUp::StationChange) {
+        stationChange = [this, text] {
+            bool ok = false;
+            const int station = text.trimmed().toInt(&ok);
+            if (ok)
+                session_.req.stationNumber = static_cast<uint8_t>(station & 0xFF);
+        };
+    }
+    QLabel *display = valueDisplay(row);
+    const ValueWriteResult result = ValueWrite(session_, def, text, r.servoOffRequired,
+                                               [display](const QString &t) { display->setText(t); }, stationChange);
+    if (result.status == ValueWriteResult::Written)
+        afterSet(row);
+}
+
+void TForm_Page::afterSet(int) {}
+
+void TForm_Page::initialiseParameters(int row)
+{
+    const TParamDef &def = paramGroup().defs[size_t(row)];
+    QPushButton *button = setButton(row);
+    TThread_CHK_SOVOEN(session_).run();
+    if (session_.link.servoOnFlag == 1) {
+        session_.showMessage(QString::fromLatin1(texts::ServoOn));
+        return;
+    }
+    if (!session_.messages() || !session_.messages()->askYesNo(QString::fromLatin1(texts::InitializeQuestion)))
+        return;
+    button->setText(QStringLiteral("Initializing..."));
+    session_.CurParamDef = def;
+    if (!Change_Int2HEX(QStringLiteral("1"), def, session_.req.writeWords[1]))
+        return;
+    WriteOneExchange(session_, def);
+    // The drive needs its second to restore every group.
+    QEventLoop pause;
+    QTimer::singleShot(kInitialisePauseMs, &pause, &QEventLoop::quit);
+    pause.exec(QEventLoop::ExcludeUserInputEvents);
+    TThread_Pg_READ(session_, texts_, group_).run();
+    button->setText(QStringLiteral("dFLT"));
+}
+
 // ---- P1 ----
+
+void TForm_P1::showMotorRows(bool show)
+{
+    for (int row = 1; row <= 8; ++row) {
+        valueDisplay(row)->setVisible(show);
+        entry(row)->setVisible(show);
+        setButton(row)->setVisible(show);
+    }
+}
+
+void TForm_P1::afterSet(int row)
+{
+    if (row == 0)
+        showMotorRows(qobject_cast<QComboBox *>(entry(0))->currentText() == QLatin1String("0"));
+}
 
 void TForm_P1::showTexts(const QStringList &texts)
 {
@@ -241,13 +344,11 @@ void TForm_P1::showTexts(const QStringList &texts)
     bool ok = false;
     const int motor = texts.value(0).toInt(&ok);
     const bool custom = ok && motor == 0;
-    for (int row = 1; row <= 8; ++row) {
-        if (custom)
+    if (custom) {
+        for (int row = 1; row <= 8; ++row)
             valueDisplay(row)->clear(); // the motor's own data is typed, not read
-        valueDisplay(row)->setVisible(custom);
-        entry(row)->setVisible(custom);
-        setButton(row)->setVisible(custom);
     }
+    showMotorRows(custom);
 }
 
 // ---- P3, P5 ----
@@ -286,6 +387,17 @@ TForm_GainPage::TForm_GainPage(int group, DriveSession &s, ParamTexts &t, QWidge
 void TForm_GainPage::showTexts(const QStringList &texts)
 {
     TForm_Page::showTexts(texts);
+    updateDerived();
+}
+
+void TForm_GainPage::afterSet(int row)
+{
+    if (row == sources_[0] || row == sources_[1])
+        updateDerived();
+}
+
+void TForm_GainPage::updateDerived()
+{
     for (int i = 0; i < 2; ++i)
         derived_[size_t(i)]->setText(RadiansText(valueDisplay(sources_[size_t(i)])->text()));
 }

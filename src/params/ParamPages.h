@@ -71,6 +71,12 @@ public:
     // Shows the texts of a reader run (user-interface thread).
     virtual void showTexts(const QStringList &texts);
 
+    // A row's Set button: the value write with the row's guard, value source and
+    // follow-up. Row 28 of P2 is "dFLT", the parameter initialisation.
+    void setClicked(int row);
+    // The value texts a row's source offers, in the order they are tried.
+    QStringList valueTexts(int row) const;
+
     QLabel *valueDisplay(int row) const { return values_.at(size_t(row)); }
     QWidget *entry(int row) const { return entries_.at(size_t(row)); }
     QPushButton *setButton(int row) const { return setButtons_.at(size_t(row)); }
@@ -83,6 +89,9 @@ public:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    // After a row's read-back.
+    virtual void afterSet(int row);
+    void initialiseParameters(int row);
     // Rows under the parameters (the derived rows of P3 and P5).
     QWidget *extraArea() const { return extra_; }
 
@@ -106,6 +115,12 @@ class TForm_P1 : public TForm_Page {
 public:
     TForm_P1(DriveSession &s, ParamTexts &t, QWidget *parent = nullptr) : TForm_Page(1, s, t, parent) {}
     void showTexts(const QStringList &texts) override;
+
+protected:
+    void afterSet(int row) override;
+
+private:
+    void showMotorRows(bool show);
 };
 
 // P3 and P5: two loop gains shown again in radians per second.
@@ -114,6 +129,12 @@ class TForm_GainPage : public TForm_Page {
 public:
     TForm_GainPage(int group, DriveSession &s, ParamTexts &t, QWidget *parent = nullptr);
     void showTexts(const QStringList &texts) override;
+
+protected:
+    void afterSet(int row) override;
+
+private:
+    void updateDerived();
 
 private:
     std::array<int, 2> sources_{}; // rows whose value is converted

@@ -1,0 +1,171 @@
+// The Set buttons of the parameter pages: one representative per value source and
+// follow-up, asserted on the frames the simulated drive received.
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+
+#include "MainRig.h"
+#include "link/Texts.h"
+#include "params/ParamPages.h"
+
+using namespace velmora;
+
+namespace {
+
+struct PageRig : MainRig {
+    TForm_Page *page = nullptr;
+
+    explicit PageRig(int group)
+    {
+        usePort(1);
+        QVERIFY(main.onLineSequence(QStringLiteral("1")));
+        main.openParamPage(group);
+        page = qobject_cast<TForm_Page *>(main.childWindows().current());
+        drive->clearTraffic();
+    }
+    QComboBox *combo(const char *name) { return page->findChild<QComboBox *>(QLatin1String(name)); }
+    QLineEdit *edit(const char *name) { return page->findChild<QLineEdit *>(QLatin1String(name)); }
+    // The write frames (function 6) received, without their CRC.
+    QList<QByteArray> writes()
+    {
+        QList<QByteArray> out;
+        for (const QByteArray &f : drive->requests())
+            if (f.size() == 10 && f[1] == 6)
+                out << f.left(8).toHex();
+        return out;
+    }
+};
+
+} // namespace
+
+class TestParamWriting : public QObject {
+    Q_OBJECT
+private slots:
+    void editRowWritesItsSingleAndShowsTheReadBack()
+    {
+        PageRig rig(2);
+        rig.edit("EditP2_03")->setText(QStringLiteral("150.5"));
+        rig.page->setClicked(2);
+        QCOMPARE(rig.writes(), QList<QByteArray>{"010600ca43168000"});
+        QCOMPARE(rig.page->valueDisplay(2)->text(), QStringLiteral("150.5"));
+        QVERIFY(rig.messages.shown.isEmpty());
+        // Out of range: nothing is sent.
+        rig.drive->clearTraffic();
+        rig.edit("EditP2_03")->setText(QStringLiteral("300.1"));
+        rig.page->setClicked(2);
+        QVERIFY(rig.writes().isEmpty());
+        QCOMPARE(rig.messages.shown.last(), QString::fromLatin1(texts::WrongParameter));
+    }
+
+    void listSources()
+    {
+        PageRig rig(2);
+        rig.combo("ComboP2_01")->setCurrentIndex(rig.combo("ComboP2_01")->findText(QStringLiteral("Position")));
+        rig.page->setClicked(0);
+        QCOMPARE(rig.writes().value(0), QByteArray("010600c800000002"));
+
+        PageRig p1(1);
+        QComboBox *enc = p1.combo("ComboP1_12");
+        enc->setCurrentIndex(enc->findText(QStringLiteral("Enc-P")));
+        p1.page->setClicked(11);
+        QCOMPARE(p1.writes().value(0), QByteArray("0106006f00000009"));
+        p1.drive->clearTraffic();
+        enc->setCurrentIndex(enc->findText(QStringLiteral("Enc-G")));
+        p1.page->setClicked(11);
+        QCOMPARE(p1.writes().value(0), QByteArray("0106006f00000007"));
+
+        // Nothing chosen, a rate typed: the position fails and the text is written.
+        p1.drive->clearTraffic();
+        QComboBox *baud = p1.combo("ComboP1_15");
+        baud->setCurrentIndex(-1);
+        baud->setEditText(QStringLiteral("38400"));
+        p1.page->setClicked(14);
+        QCOMPARE(p1.writes().value(0), QByteArray("0106007200009600"));
+    }
+
+    void inputFunctionsAboveTwentyOnlyOnTheFirstPin()
+    {
+        PageRig rig(7);
+        rig.combo("ComboP7_5")->setCurrentIndex(25);
+        rig.page->setClicked(4);
+        QVERIFY(rig.writes().isEmpty());
+        QCOMPARE(rig.messages.shown.last(), QString::fromLatin1(texts::WrongParameter));
+        rig.combo("ComboP7_1")->setCurrentIndex(25);
+        rig.page->setClicked(0);
+        QCOMPARE(rig.writes().value(0), QByteArray("010602bc00000019"));
+    }
+
+    void stationChangeBeforeTheReadBack()
+    {
+        PageRig rig(1);
+        rig.combo("ComboP1_18")->setCurrentIndex(5);
+        rig.page->setClicked(17);
+        const QList<QByteArray> sent = rig.drive->requests();
+        QCOMPARE(sent.size(), 4); // guard, guard, write, read-back
+        QCOMPARE(uint8_t(sent[2][0]), uint8_t(1));
+        QCOMPARE(uint8_t(sent[3][0]), uint8_t(5));
+        QCOMPARE(rig.page->valueDisplay(17)->text(), QStringLiteral("5"));
+        QCOMPARE(int(rig.main.session().req.stationNumber), 5);
+    }
+
+    void guardedRowWithTheServoOn()
+    {
+        PageRig rig(1);
+        QVERIFY(rig.drive->setServoOn(true));
+        rig.drive->clearTraffic();
+        rig.edit("EditP1_14")->setText(QStringLiteral("1000"));
+        rig.page->setClicked(13);
+        QCOMPARE(rig.drive->requests().size(), 2);
+        QVERIFY(rig.writes().isEmpty());
+        QCOMPARE(rig.messages.shown.last(), QString::fromLatin1(texts::ServoOn));
+        // A whole value beyond 16 bits is refused, never truncated.
+        QVERIFY(rig.drive->setServoOn(false));
+        rig.edit("EditP1_14")->setText(QStringLiteral("70000"));
+        rig.page->setClicked(13);
+        QVERIFY(rig.writes().isEmpty());
+        QCOMPARE(rig.messages.shown.last(), QString::fromLatin1(texts::WrongParameter));
+    }
+
+    void motorRowsFollowTheMotorCode()
+    {
+        PageRig rig(1);
+        QComboBox *motor = rig.combo("ComboP1_1");
+        motor->setCurrentIndex(5);
+        rig.page->setClicked(0);
+        QVERIFY(!rig.page->entry(3)->isVisibleTo(rig.page));
+        motor->setCurrentIndex(-1);
+        motor->setEditText(QStringLiteral("0"));
+        rig.page->setClicked(0);
+        QCOMPARE(rig.writes().last(), QByteArray("0106006400000000"));
+        QVERIFY(rig.page->entry(3)->isVisibleTo(rig.page));
+    }
+
+    void derivedRowAfterSet()
+    {
+        PageRig rig(3);
+        rig.edit("EditP3_05")->setText(QStringLiteral("40.5"));
+        rig.page->setClicked(4);
+        QCOMPARE(rig.page->findChild<QLabel *>(QStringLiteral("STextP3_05_1"))->text(), QStringLiteral("254.34"));
+    }
+
+    void parameterInitialisation()
+    {
+        PageRig rig(2);
+        rig.messages.answers = {false};
+        rig.page->setClicked(28);
+        QCOMPARE(rig.messages.shown.last(), QString::fromLatin1(texts::InitializeQuestion));
+        QCOMPARE(rig.drive->requests().size(), 2); // the guard only
+        rig.drive->setRegister(202, 123.4);
+        rig.drive->clearTraffic();
+        rig.messages.answers = {true};
+        rig.page->setClicked(28);
+        QCOMPARE(rig.writes(), QList<QByteArray>{"010600e400000001"});
+        QCOMPARE(rig.drive->requests().last().left(6).toHex(), QByteArray("010300c80021"));
+        QCOMPARE(rig.page->setButton(28)->text(), QStringLiteral("dFLT"));
+        QVERIFY(rig.page->valueDisplay(2)->text() != QStringLiteral("123.4")); // defaults again
+    }
+};
+
+QTEST_MAIN(TestParamWriting)
+#include "tst_param_writing.moc"

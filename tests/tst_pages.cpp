@@ -3,10 +3,14 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "MainRig.h"
+#include "params/ParamFile.h"
 #include "params/ParamPages.h"
+#include "params/ReportWindows.h"
 
 using namespace velmora;
 
@@ -146,6 +150,49 @@ private slots:
         QTRY_VERIFY(rig.main.poller() != nullptr);
         closePage(openPage(rig, 7));
         QCOMPARE(rig.main.monitor().LabelRefreshCount.load(), 0);
+    }
+
+    void readFromTheDriveIntoAFile()
+    {
+        MainRig rig;
+        rig.usePort(1);
+        rig.drive->setRegister(100, 5);
+        QVERIFY(rig.main.onLineSequence(QStringLiteral("1")));
+        QTemporaryDir dir;
+
+        rig.messages.answers = {false};
+        rig.drive->clearTraffic();
+        rig.main.UpLoad1Click();
+        QVERIFY(rig.main.isEnabled());
+        QVERIFY(rig.main.poller() && rig.main.poller()->isRunning());
+
+        rig.messages.answers = {true};
+        rig.messages.files = {dir.filePath(QStringLiteral("backup"))};
+        rig.main.UpLoad1Click();
+        const QString path = dir.filePath(QStringLiteral("backup.vpf"));
+        const QStringList lines = ReadParamFileLines(path).value();
+        QCOMPARE(lines.size(), kParamFileLines);
+        QCOMPARE(lines.mid(0, 3), (QStringList{"[P1--]", "5", "default"}));
+        QCOMPARE(lines[160], rig.main.paramTexts().P(9).last());
+        auto *view = rig.main.findChild<TForm_Save_Report *>();
+        QVERIFY(view);
+        QCOMPARE(view->memo()->toPlainText().split(QLatin1Char('\n')), lines);
+        QVERIFY(!rig.main.isEnabled());
+        view->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(rig.main.isEnabled());
+
+        // Open shows the file, padded to 161 lines when it is short.
+        QFile shortFile(dir.filePath(QStringLiteral("short.vpf")));
+        QVERIFY(shortFile.open(QIODevice::WriteOnly));
+        shortFile.write("[P1--]\r\n0\r\n");
+        shortFile.close();
+        rig.messages.files = {shortFile.fileName()};
+        rig.main.OPEN1Click();
+        auto *open = rig.main.findChild<TForm_OPEN_REPORT *>();
+        QVERIFY(open);
+        QCOMPARE(open->memo()->toPlainText().split(QLatin1Char('\n')).size(), kParamFileLines);
+        QVERIFY(rig.main.isEnabled());
     }
 
     void readersWithoutAPage()

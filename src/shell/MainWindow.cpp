@@ -17,6 +17,8 @@
 #include "link/MessageService.h"
 #include "link/Texts.h"
 #include "monitor/AlarmTexts.h"
+#include "params/ParamFile.h"
+#include "params/ReportWindows.h"
 #include "shell/CommDialogs.h"
 #include "params/Catalogue.h"
 #include "shell/AboutWindow.h"
@@ -281,7 +283,7 @@ void TForm_Main::buildMenus()
 
     QMenu *file = bar->addMenu(QStringLiteral("File"));
     file->setObjectName(QStringLiteral("File1"));
-    item(file, "OPEN1", "Open");
+    connect(item(file, "OPEN1", "Open"), &QAction::triggered, this, &TForm_Main::OPEN1Click);
     separator(file, "N1");
     connect(item(file, "EXIT1", "Exit"), &QAction::triggered, this, &TForm_Main::EXIT1Click);
     file->menuAction()->setEnabled(false);
@@ -297,7 +299,7 @@ void TForm_Main::buildMenus()
     item(tools, "Report1", "Report");
     separator(tools, "N2");
     item(tools, "Download1", "Write(PC->SERVO)");
-    item(tools, "UpLoad1", "Read(PC<-SERVO)");
+    connect(item(tools, "UpLoad1", "Read(PC<-SERVO)"), &QAction::triggered, this, &TForm_Main::UpLoad1Click);
     tools->menuAction()->setEnabled(false);
 
     QMenu *help = bar->addMenu(QStringLiteral("Help"));
@@ -472,6 +474,73 @@ void TForm_Main::openParamPage(int group)
     // Pin assignments may have changed: the poller relabels the lamps after these pages.
     if (page && (group == 2 || group == 7 || group == 8))
         connect(page, &QObject::destroyed, this, [this] { monitor_.LabelRefreshCount = 0; });
+}
+
+namespace {
+constexpr char kParamFileFilter[] = "*.vpf";
+constexpr char kParamFileSuffix[] = ".vpf";
+constexpr int kProgressDoneMs = 50;
+} // namespace
+
+void TForm_Main::UpLoad1Click()
+{
+    setEnabled(false);
+    if (!messages_.askYesNo(QString::fromLatin1(texts::SaveParameterQuestion))) {
+        setEnabled(true);
+        return;
+    }
+    process_->setPosition(0);
+    process_->setCaptionText(QString::fromLatin1(texts::ReadingParameters));
+    process_->show();
+    process_->stepIt();
+    stopPoller();
+    process_->stepIt();
+    for (int g = 1; g <= 9; ++g) {
+        TThread_Pg_READ(session_, paramTexts_, g).run();
+        if (g == 1)
+            ApplyMotorDefaults(paramTexts_.P(1));
+        process_->stepIt();
+    }
+    process_->setPosition(100);
+    pause(kProgressDoneMs);
+    process_->hide();
+
+    QStringList lines = BuildParamFileLines(paramTexts_.texts);
+    QString path = messages_.chooseSaveFile(QStringLiteral("Save"), QLatin1String(kParamFileFilter));
+    if (!path.isEmpty()) {
+        if (QFileInfo(path).suffix().isEmpty())
+            path += QLatin1String(kParamFileSuffix);
+        QString error;
+        if (!SaveParamFile(path, lines, &error)) {
+            messages_.error(QString::fromLatin1(texts::FileSaveFail), error);
+            lines = QStringList{QString::fromLatin1(texts::FileSaveErrorLine)};
+        }
+    }
+    // The main window stays disabled until the view is closed.
+    auto *view = new TForm_Save_Report(this);
+    view->setLines(lines);
+    view->setEnabled(true);
+    connect(view, &QObject::destroyed, this, [this] { setEnabled(true); });
+    view->show();
+    startPoller();
+}
+
+void TForm_Main::OPEN1Click()
+{
+    setEnabled(false);
+    stopPoller();
+    const QString path = messages_.chooseOpenFile(QStringLiteral("Open"), QLatin1String(kParamFileFilter));
+    if (!path.isEmpty()) {
+        if (std::optional<QStringList> lines = ReadParamFileLines(path)) {
+            while (lines->size() < kParamFileLines)
+                lines->append(QString());
+            auto *view = new TForm_OPEN_REPORT(this);
+            view->setLines(*lines);
+            view->show();
+        }
+    }
+    setEnabled(true);
+    startPoller();
 }
 
 void TForm_Main::BtnexitClick() { close(); }

@@ -55,6 +55,11 @@ public:
     void openParamPage(int group);
     ParamTexts &paramTexts() { return paramTexts_; }
 
+    // "Read(PC<-SERVO)": every group from the drive into a parameter file.
+    void UpLoad1Click();
+    // "Open": shows a parameter file.
+    void OPEN1Click();
+
     void BtnexitClick();
     void EXIT1Click();
     void About1Click();

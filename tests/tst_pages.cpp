@@ -206,7 +206,7 @@ private slots:
         QCOMPARE(texts.P(9).size(), 8);
         QCOMPARE(TThread_P7_READ(rig.main.session(), texts).run(), ReplyOutcome::Good);
         QCOMPARE(texts.P(7).value(0), QStringLiteral("1"));
-        QVERIFY(texts.openPage[6] == nullptr);
+        QVERIFY(!texts.showOnPage[6]);
     }
 };
 

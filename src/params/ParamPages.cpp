@@ -45,27 +45,6 @@ QLabel *sunken(QWidget *parent, const QString &text, const QRect &r)
 
 } // namespace
 
-// ---- reader ----
-
-ReplyOutcome TThread_Pg_READ::run()
-{
-    const ParamGroup &g = ParamGroups.at(size_t(group_ - 1));
-    const ReplyOutcome o = ReadRegisters(s_, g.defs[0].Address, uint16_t(g.defs.size()));
-    // Only the drive's answer becomes a text: after a lost or bad reply the decoded values
-    // belong to an earlier read, and the group's texts and the page keep what they had.
-    if (o != ReplyOutcome::Good)
-        return o;
-    QStringList texts;
-    for (size_t i = 0; i < g.defs.size(); ++i)
-        texts << FormatParamValue(s_.reply.decodedValues[i + 1], g.defs[i].Decimals);
-    texts_.P(group_) = texts;
-    s_.runOnUi([this, texts] {
-        if (TForm_Page *page = texts_.openPage.at(size_t(group_ - 1)))
-            page->showTexts(texts);
-    });
-    return o;
-}
-
 // ---- page ----
 
 int TForm_Page::firstColumnRows(int group)
@@ -163,13 +142,12 @@ TForm_Page::TForm_Page(int group, DriveSession &session, ParamTexts &texts, QWid
     connect(close, &QPushButton::clicked, this, &QWidget::close);
     setFixedSize(width, y + 32 + kMargin);
 
-    texts_.openPage.at(size_t(group - 1)) = this;
+    texts_.showOnPage.at(size_t(group - 1)) = [this](const QStringList &t) { showTexts(t); };
 }
 
 TForm_Page::~TForm_Page()
 {
-    if (texts_.openPage.at(size_t(group_ - 1)) == this)
-        texts_.openPage.at(size_t(group_ - 1)) = nullptr;
+    texts_.showOnPage.at(size_t(group_ - 1)) = nullptr;
 }
 
 void TForm_Page::buildRow(int row, int x, int y)

@@ -1,5 +1,7 @@
 // End to end: vd840-sim on a pseudo-terminal, the real serial port and velmora-cli.
+#include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "SimProcess.h"
@@ -107,6 +109,30 @@ private slots:
         r = cli({QStringLiteral("--port"), QStringLiteral("/dev/does-not-exist"), QStringLiteral("status")});
         QCOMPARE(r.code, 1);
         QVERIFY(r.err.contains(QStringLiteral("Comport Open Error")));
+    }
+
+    void backupOverThePseudoTerminal()
+    {
+        SimProcess sim;
+        QVERIFY(!sim.device().isEmpty());
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("drive.vpf"));
+        const CliRun r = cli({QStringLiteral("--port"), sim.device(), QStringLiteral("backup"), file});
+        QCOMPARE(r.code, 0);
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray bytes = f.readAll();
+        QCOMPARE(bytes.count("\r\n"), qsizetype(161));
+        QVERIFY(bytes.startsWith("[P1--]\r\n0\r\n"));
+        QVERIFY(bytes.contains("\r\n[P9--]\r\n"));
+
+        // A silent drive: nothing is saved, and the old file stays as it was.
+        SimProcess silent({QStringLiteral("--silent")});
+        const CliRun lost = cli({QStringLiteral("--port"), silent.device(), QStringLiteral("backup"), file});
+        QCOMPARE(lost.code, 1);
+        QVERIFY(lost.err.contains(QStringLiteral("nothing saved")));
+        f.seek(0);
+        QCOMPARE(f.readAll(), bytes);
     }
 
     void commandLineSimulated()

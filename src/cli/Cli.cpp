@@ -16,6 +16,8 @@
 #include "link/Transactions.h"
 #include "params/Catalogue.h"
 #include "params/DisplayRules.h"
+#include "params/PageReader.h"
+#include "params/ParamFile.h"
 
 namespace velmora {
 
@@ -155,6 +157,27 @@ int doStatus(DriveSession &s)
     return kExitOk;
 }
 
+// Every group into a parameter file, as "Read(PC<-SERVO)" does; but a group that gets
+// no good reply fails the backup instead of being saved from stale values.
+int doBackup(DriveSession &s, const QStringList &args)
+{
+    if (args.size() != 2)
+        return fail(QStringLiteral("usage: backup FILE"), kExitUsage);
+    ParamTexts texts;
+    for (int g = 1; g <= 9; ++g) {
+        const ReplyOutcome o = TThread_Pg_READ(s, texts, g).run();
+        if (o != ReplyOutcome::Good)
+            return fail(QStringLiteral("P%1: %2; nothing saved").arg(g).arg(outcomeProblem(o, s.req.stationNumber)));
+        if (g == 1)
+            ApplyMotorDefaults(texts.P(1));
+    }
+    QString error;
+    if (!SaveParamFile(args[1], BuildParamFileLines(texts.texts), &error))
+        return fail(QStringLiteral("%1 (%2)").arg(QString::fromLatin1(texts::FileSaveFail), error));
+    say(QStringLiteral("saved %1 lines to %2").arg(kParamFileLines).arg(args[1]));
+    return kExitOk;
+}
+
 } // namespace
 
 int RunCli(const QStringList &arguments)
@@ -165,7 +188,8 @@ int RunCli(const QStringList &arguments)
         "Commands:\n"
         "  read REG COUNT    read COUNT registers from REG and print their values\n"
         "  write REG VALUE   write one parameter (range test, servo-on guard, read-back)\n"
-        "  status            print the status items St-01 to St-18\n\n"
+        "  status            print the status items St-01 to St-18\n"
+        "  backup FILE       read every parameter into a parameter file (.vpf)\n\n"
         "Without --port the built-in simulated drive answers."));
     parser.addHelpOption();
     const QCommandLineOption portOpt(QStringLiteral("port"), QStringLiteral("Serial device (any path, e.g. a pseudo-terminal)."), QStringLiteral("DEVICE"));
@@ -185,7 +209,8 @@ int RunCli(const QStringList &arguments)
     if (args.isEmpty())
         return fail(QStringLiteral("no command given (read, write or status; --help says more)"), kExitUsage);
     const QString command = args[0];
-    if (command != QLatin1String("read") && command != QLatin1String("write") && command != QLatin1String("status"))
+    if (command != QLatin1String("read") && command != QLatin1String("write") && command != QLatin1String("status")
+        && command != QLatin1String("backup"))
         return fail(QStringLiteral("unknown command: %1").arg(command), kExitUsage);
     if (parser.isSet(portOpt) && parser.isSet(simOpt))
         return fail(QStringLiteral("--port and --simulate exclude each other"), kExitUsage);
@@ -226,6 +251,8 @@ int RunCli(const QStringList &arguments)
         code = doRead(session, args);
     else if (command == QLatin1String("write"))
         code = doWrite(session, args);
+    else if (command == QLatin1String("backup"))
+        code = doBackup(session, args);
     else
         code = args.size() == 1 ? doStatus(session) : fail(QStringLiteral("usage: status"), kExitUsage);
     port.close();

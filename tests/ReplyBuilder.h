@@ -1,6 +1,7 @@
 #pragma once
 
-// Replies as a drive would frame them, for tests that play the drive themselves.
+// Frames for tests: replies as a drive would frame them, for tests that play the drive
+// themselves, and requests as the tool builds them.
 
 #include <QByteArray>
 #include <QList>
@@ -8,6 +9,18 @@
 #include <cstring>
 
 #include "link/FrameCodec.h"
+
+// A read request, built by the tool's own frame builder, so the tests also pin the two
+// ends of the link to one another.
+inline QByteArray readFrame(uint16_t start, uint16_t count, uint8_t station = 1)
+{
+    velmora::RequestState req;
+    req.stationNumber = station;
+    req.startRegister = start;
+    req.readCount = count;
+    const int n = velmora::MAKE_REQUEST_ARRAY(req, velmora::FrameRead);
+    return QByteArray(reinterpret_cast<const char *>(req.requestBuffer.data()), n);
+}
 
 inline QByteArray withCrc(const QByteArray &body)
 {

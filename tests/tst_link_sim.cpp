@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "ReplyBuilder.h"
 #include "SimDrive.h"
 #include "SimulatedPort.h"
 #include "link/DriveSession.h"
@@ -35,16 +36,6 @@ struct Rig {
         session.req.stationNumber = 1;
     }
 };
-
-QByteArray readFrame(uint16_t start, uint16_t count)
-{
-    RequestState req;
-    req.stationNumber = 1;
-    req.startRegister = start;
-    req.readCount = count;
-    const int n = MAKE_REQUEST_ARRAY(req, FrameRead);
-    return QByteArray(reinterpret_cast<const char *>(req.requestBuffer.data()), n);
-}
 
 } // namespace
 

@@ -5,6 +5,7 @@
 #include <QTest>
 
 #include "MainRig.h"
+#include "ReplyBuilder.h"
 #include "link/FrameCodec.h"
 #include "link/Texts.h"
 #include "widgets/ALed.h"
@@ -12,16 +13,6 @@
 using namespace velmora;
 
 namespace {
-
-QByteArray readFrame(uint16_t start, uint16_t count)
-{
-    RequestState req;
-    req.stationNumber = 1;
-    req.startRegister = start;
-    req.readCount = count;
-    const int n = MAKE_REQUEST_ARRAY(req, FrameRead);
-    return QByteArray(reinterpret_cast<const char *>(req.requestBuffer.data()), n);
-}
 
 QByteArray commandFrame(Command c)
 {

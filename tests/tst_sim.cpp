@@ -16,18 +16,6 @@ namespace {
 
 QByteArray hex(const char *text) { return QByteArray::fromHex(text); }
 
-// Requests are built by the tool's own frame builder, so these tests also pin the two
-// ends of the link to one another.
-QByteArray readFrame(uint16_t start, uint16_t count, uint8_t station = 1)
-{
-    RequestState req;
-    req.stationNumber = station;
-    req.startRegister = start;
-    req.readCount = count;
-    const int n = MAKE_REQUEST_ARRAY(req, FrameRead);
-    return QByteArray(reinterpret_cast<const char *>(req.requestBuffer.data()), n);
-}
-
 uint32_t bitsOf(float f)
 {
     uint32_t b;

@@ -116,6 +116,13 @@ void TThread_CHK_SOVOEN::run()
     s_.link.servoOnFlag = s_.link.ServoOnState == 1 ? 1 : 0;
 }
 
+void PauseKeepingEvents(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+}
+
 bool ConvertsFor(const TParamDef &def, const QString &text)
 {
     WriteWord scratch{};

@@ -57,6 +57,10 @@ private:
     DriveSession &s_;
 };
 
+// A pause on the user-interface thread that keeps replies, timers and repaints running
+// but takes no clicks.
+void PauseKeepingEvents(int ms);
+
 // Whether the text passes the range test and conversion for the record, without sending.
 bool ConvertsFor(const TParamDef &def, const QString &text);
 

@@ -1,19 +1,16 @@
 #include "params/ParamPages.h"
 
 #include <QComboBox>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
-
-#include <QEventLoop>
-#include <QTimer>
 
 #include "link/MessageService.h"
 #include "link/Texts.h"
 #include "link/Transactions.h"
 #include "widgets/GradientWidgets.h"
+#include "widgets/TextBoxes.h"
+#include "widgets/Placement.h"
 
 namespace velmora {
 
@@ -29,19 +26,6 @@ constexpr int kInitialisePauseMs = 1000;
 constexpr int kEncoderCodeSkipped = 8; // P1-12: the drive has no encoder code 8
 
 QString two(int n) { return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')); }
-
-QLabel *sunken(QWidget *parent, const QString &text, const QRect &r)
-{
-    auto *label = new QLabel(text, parent);
-    label->setGeometry(r);
-    label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    label->setAlignment(Qt::AlignCenter);
-    label->setAutoFillBackground(true);
-    QPalette p = label->palette();
-    p.setColor(QPalette::Window, Qt::white);
-    label->setPalette(p);
-    return label;
-}
 
 } // namespace
 
@@ -158,13 +142,13 @@ void TForm_Page::buildRow(int row, int x, int y)
         w->setGeometry(x, y, width, kRowHeight);
         x += width + 3;
     };
-    QLabel *id = sunken(column, (r.starred ? QStringLiteral("*") : QString()) + QLatin1String(r.id), {});
+    QLabel *id = SunkenText(column, (r.starred ? QStringLiteral("*") : QString()) + QLatin1String(r.id), {});
     place(id, kIdWidth);
-    QLabel *name = sunken(column, QString::fromUtf8(r.name), {});
+    QLabel *name = SunkenText(column, QString::fromUtf8(r.name), {});
     name->setAlignment(Qt::AlignVCenter | Qt::AlignLeft);
     name->setIndent(4);
     place(name, kNameWidth);
-    QLabel *value = sunken(column, QString(), {});
+    QLabel *value = SunkenText(column, QString(), {});
     value->setObjectName(QStringLiteral("STextP%1_").arg(group_) + two(row + 1));
     place(value, kValueWidth);
     values_[size_t(row)] = value;
@@ -203,8 +187,7 @@ void TForm_Page::showEvent(QShowEvent *event)
     if (shownOnce_)
         return;
     shownOnce_ = true;
-    if (QScreen *screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    CentreOnScreen(this);
     TThread_Pg_READ(session_, texts_, group_).run();
 }
 
@@ -292,9 +275,7 @@ void TForm_Page::initialiseParameters(int row)
         return;
     WriteOneExchange(session_, def);
     // The drive needs its second to restore every group.
-    QEventLoop pause;
-    QTimer::singleShot(kInitialisePauseMs, &pause, &QEventLoop::quit);
-    pause.exec(QEventLoop::ExcludeUserInputEvents);
+    PauseKeepingEvents(kInitialisePauseMs);
     TThread_Pg_READ(session_, texts_, group_).run();
     button->setText(QStringLiteral("dFLT"));
 }
@@ -352,11 +333,11 @@ TForm_GainPage::TForm_GainPage(int group, DriveSession &s, ParamTexts &t, QWidge
     note->setGeometry(0, 0, 300, kRowHeight);
     for (int i = 0; i < 2; ++i) {
         const int y = (i + 1) * kRowPitch;
-        sunken(extraArea(), QStringLiteral("P%1-").arg(group) + two(sources_[size_t(i)] + 1), QRect(0, y, kIdWidth, kRowHeight));
-        QLabel *name = sunken(extraArea(), QLatin1String(names[which][i]), QRect(kIdWidth + 3, y, kNameWidth, kRowHeight));
+        SunkenText(extraArea(), QStringLiteral("P%1-").arg(group) + two(sources_[size_t(i)] + 1), QRect(0, y, kIdWidth, kRowHeight));
+        QLabel *name = SunkenText(extraArea(), QLatin1String(names[which][i]), QRect(kIdWidth + 3, y, kNameWidth, kRowHeight));
         name->setAlignment(Qt::AlignVCenter | Qt::AlignLeft);
         name->setIndent(4);
-        derived_[size_t(i)] = sunken(extraArea(), QString(), QRect(kIdWidth + kNameWidth + 6, y, kValueWidth, kRowHeight));
+        derived_[size_t(i)] = SunkenText(extraArea(), QString(), QRect(kIdWidth + kNameWidth + 6, y, kValueWidth, kRowHeight));
         derived_[size_t(i)]->setObjectName(QStringLiteral("STextP%1_").arg(group) + two(sources_[size_t(i)] + 1)
                                            + QStringLiteral("_1"));
     }

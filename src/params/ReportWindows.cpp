@@ -1,11 +1,10 @@
 #include "params/ReportWindows.h"
 
-#include <QGuiApplication>
 #include <QPlainTextEdit>
-#include <QScreen>
 #include <QVBoxLayout>
 
 #include "widgets/GradientWidgets.h"
+#include "widgets/Placement.h"
 
 namespace velmora {
 
@@ -29,8 +28,7 @@ TForm_FileView::TForm_FileView(const char *objectName, const QString &caption, c
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(memo_);
     layout->addWidget(close);
-    if (QScreen *screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    CentreOnScreen(this);
 }
 
 void TForm_FileView::setLines(const QStringList &lines)

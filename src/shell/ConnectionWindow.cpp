@@ -11,6 +11,7 @@
 #include <span>
 
 #include "widgets/GradientWidgets.h"
+#include "widgets/Placement.h"
 
 namespace velmora {
 
@@ -333,9 +334,7 @@ void TForm_Connection::showEvent(QShowEvent *event)
     // Centred on the screen rather than over the main window, once: a later show (after
     // being minimised) leaves it where the user put it.
     if (!centred_ && !event->spontaneous()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(screen()->availableGeometry().center());
-        move(frame.topLeft());
+        CentreOnScreen(this);
         centred_ = true;
     }
     QDialog::showEvent(event);

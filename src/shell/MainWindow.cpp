@@ -1,7 +1,6 @@
 #include "shell/MainWindow.h"
 
 #include <QCloseEvent>
-#include <QEventLoop>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
@@ -16,6 +15,7 @@
 
 #include "link/MessageService.h"
 #include "link/Texts.h"
+#include "link/Transactions.h"
 #include "monitor/AlarmTexts.h"
 #include "params/ParamFile.h"
 #include "params/ReportWindows.h"
@@ -26,6 +26,7 @@
 #include "shell/ProcessWindow.h"
 #include "widgets/ALed.h"
 #include "widgets/GradientWidgets.h"
+#include "widgets/TextBoxes.h"
 
 namespace velmora {
 
@@ -37,18 +38,10 @@ constexpr char kCompanion[] = "VADAVO_Zuduze_VD-520.exe";
 QLabel *addText(QWidget *parent, const QString &text, const QRect &geometry, const char *name = nullptr,
                 bool sunken = false)
 {
-    auto *label = new QLabel(text, parent);
+    QLabel *label = sunken ? SunkenText(parent, text, geometry) : new QLabel(text, parent);
     if (name)
         label->setObjectName(QLatin1String(name));
     label->setGeometry(geometry);
-    if (sunken) {
-        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        label->setAlignment(Qt::AlignCenter);
-        label->setAutoFillBackground(true);
-        QPalette p = label->palette();
-        p.setColor(QPalette::Window, Qt::white);
-        label->setPalette(p);
-    }
     return label;
 }
 
@@ -316,14 +309,6 @@ void TForm_Main::buildMenus()
 
 namespace {
 
-// A short pause that keeps replies and repaints running but takes no clicks.
-void pause(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
-}
-
 constexpr int kSettingsPauseMs = 10;
 constexpr int kWatchdogTicks = 14;       // a verdict after more ticks than this
 constexpr int kWatchdogEmptySamples = 10;
@@ -347,7 +332,7 @@ void TForm_Main::SET1Click()
         port_.applySettings(*settings);
         delete settings;
         setEnabled(true);
-        pause(kSettingsPauseMs);
+        PauseKeepingEvents(kSettingsPauseMs);
     });
     dialog->show();
 }
@@ -384,7 +369,7 @@ bool TForm_Main::onLineSequence(const QString &stationText)
     }
     session_.req.stationNumber = static_cast<uint8_t>(station & 0xFF);
     session_.discardAll();
-    pause(kSettingsPauseMs);
+    PauseKeepingEvents(kSettingsPauseMs);
 
     setOnLineState(true);
     session_.link.linkFailed = 0;
@@ -502,7 +487,7 @@ void TForm_Main::UpLoad1Click()
         process_->stepIt();
     }
     process_->setPosition(100);
-    pause(kProgressDoneMs);
+    PauseKeepingEvents(kProgressDoneMs);
     process_->hide();
 
     QStringList lines = BuildParamFileLines(paramTexts_.texts);

@@ -1,4 +1,5 @@
 #include "shell/ProcessWindow.h"
+#include "widgets/Placement.h"
 
 #include <QProgressBar>
 #include <QScreen>
@@ -65,11 +66,8 @@ int TForm_Process::position() const
 void TForm_Process::showEvent(QShowEvent *event)
 {
     // Centred each time it is shown: every operation brings it back to the same place.
-    if (!event->spontaneous()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(screen()->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    if (!event->spontaneous())
+        CentreOnScreen(this);
     QDialog::showEvent(event);
 }
 

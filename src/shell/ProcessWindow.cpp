@@ -1,12 +1,12 @@
 #include "shell/ProcessWindow.h"
-#include "widgets/Placement.h"
 
 #include <QProgressBar>
-#include <QScreen>
 #include <QShowEvent>
 #include <QVBoxLayout>
 
 #include <algorithm>
+
+#include "widgets/Placement.h"
 
 namespace velmora {
 

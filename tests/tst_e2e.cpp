@@ -111,7 +111,7 @@ private slots:
         QVERIFY(r.err.contains(QStringLiteral("Comport Open Error")));
     }
 
-    void backupOverThePseudoTerminal()
+    void backupAndRestoreOverThePseudoTerminal()
     {
         SimProcess sim;
         QVERIFY(!sim.device().isEmpty());
@@ -125,6 +125,28 @@ private slots:
         QCOMPARE(bytes.count("\r\n"), qsizetype(161));
         QVERIFY(bytes.startsWith("[P1--]\r\n0\r\n"));
         QVERIFY(bytes.contains("\r\n[P9--]\r\n"));
+
+        // Restore a changed copy; a bad copy writes nothing.
+        QByteArray changed = bytes;
+        QList<QByteArray> lines = changed.split('\n');
+        lines[57] = "12.5\r"; // P3-02
+        const QString copy = dir.filePath(QStringLiteral("changed.vpf"));
+        QFile c(copy);
+        QVERIFY(c.open(QIODevice::WriteOnly));
+        c.write(lines.join('\n'));
+        c.close();
+        const CliRun restored = cli({QStringLiteral("--port"), sim.device(), QStringLiteral("restore"), copy});
+        QVERIFY2(restored.code == 0, qPrintable(restored.err));
+        QVERIFY(restored.out.startsWith(QStringLiteral("DownLoad Complete!!!")));
+        const CliRun read = cli({QStringLiteral("--port"), sim.device(), QStringLiteral("read"), QStringLiteral("301"), QStringLiteral("1")});
+        QCOMPARE(read.out.trimmed(), QStringLiteral("P3-02\t301\t12.5"));
+        lines[26] = "7000\r"; // P2-05
+        QVERIFY(c.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        c.write(lines.join('\n'));
+        c.close();
+        const CliRun refused = cli({QStringLiteral("--port"), sim.device(), QStringLiteral("restore"), copy});
+        QCOMPARE(refused.code, 1);
+        QVERIFY2(refused.err.contains(QStringLiteral("Wrong P2 Data5; nothing written")), qPrintable(refused.err));
 
         // A silent drive: nothing is saved, and the old file stays as it was.
         SimProcess silent({QStringLiteral("--silent")});

@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "FileSizeLimit.h"
 #include "MainRig.h"
 #include "params/ParamFile.h"
 #include "params/ParamPages.h"
@@ -181,6 +182,25 @@ private slots:
         view->close();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(rig.main.isEnabled());
+
+        // A save that fails: the message, the error line in the view, the old file kept.
+        const QByteArray before = [&] { QFile f(path); f.open(QIODevice::ReadOnly); return f.readAll(); }();
+        rig.drive->setRegister(100, 0);
+        rig.messages.answers = {true};
+        rig.messages.files = {path};
+        rig.messages.shown.clear();
+        {
+            const FileSizeLimit limit(100);
+            rig.main.UpLoad1Click();
+        }
+        QCOMPARE(rig.messages.shown.last(), QStringLiteral("File save fail. Check the file being used or not"));
+        auto *failedView = rig.main.findChild<TForm_Save_Report *>();
+        QCOMPARE(failedView->memo()->toPlainText(), QStringLiteral("-------error occured!!-------."));
+        QFile kept(path);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), before);
+        failedView->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 
         // Open shows the file, padded to 161 lines when it is short.
         QFile shortFile(dir.filePath(QStringLiteral("short.vpf")));

@@ -1,10 +1,12 @@
 // The parameter file: the 161 lines, byte for byte, and reading a file of any shape.
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "params/Catalogue.h"
 #include "params/ParamFile.h"
+#include "FileSizeLimit.h"
 
 using namespace velmora;
 
@@ -84,6 +86,20 @@ private slots:
         QVERIFY(!SaveParamFile(QStringLiteral("/nonexistent-folder/drive.vpf"), {QStringLiteral("x")}, &error));
         QVERIFY(!error.isEmpty());
         QVERIFY(!ReadParamFileLines(QStringLiteral("/nonexistent-folder/drive.vpf")).has_value());
+
+        // A write that fails half way (here: the file size limit, as a full disk would)
+        // leaves the file it was to replace as it was, and no stray file beside it.
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("drive.vpf"));
+        const QStringList old = BuildParamFileLines(sampleTexts(QStringLiteral("0")));
+        QVERIFY(SaveParamFile(path, old));
+        {
+            const FileSizeLimit limit(64);
+            QVERIFY(!SaveParamFile(path, BuildParamFileLines(sampleTexts(QStringLiteral("7"))), &error));
+        }
+        QVERIFY(!error.isEmpty());
+        QCOMPARE(ReadParamFileLines(path).value(), old);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"drive.vpf"});
     }
 
     void readingIsBounded()

@@ -13,7 +13,7 @@
 
 #include "shell/AboutWindow.h"
 #include "shell/ConnectionWindow.h"
-#include "shell/ProcessWindow.h"
+#include "widgets/ProcessWindow.h"
 #include "widgets/GradientWidgets.h"
 
 using namespace velmora;

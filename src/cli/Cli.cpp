@@ -16,6 +16,7 @@
 #include "link/Transactions.h"
 #include "params/Catalogue.h"
 #include "params/DisplayRules.h"
+#include "params/Download.h"
 #include "params/PageReader.h"
 #include "params/ParamFile.h"
 
@@ -178,6 +179,43 @@ int doBackup(DriveSession &s, const QStringList &args)
     return kExitOk;
 }
 
+// A parameter file into the drive, with the checks and requests of "Write(PC->SERVO)".
+// The file is checked before anything goes to the drive.
+int doRestore(DriveSession &s, const QStringList &args)
+{
+    if (args.size() != 2)
+        return fail(QStringLiteral("usage: restore FILE"), kExitUsage);
+    const std::optional<QStringList> lines = ReadParamFileLines(args[1]);
+    if (!lines)
+        return fail(QStringLiteral("can not open %1").arg(args[1]));
+    const DownloadCheck check = CheckDownloadLines(*lines);
+    if (!check.plan)
+        return fail(QStringLiteral("%1; nothing written").arg(check.messages.join(QStringLiteral("; "))));
+    TThread_CHK_SOVOEN(s).run();
+    if (s.link.servoOnFlag == 1)
+        return fail(QStringLiteral("%1 (or the servo state could not be read); nothing written")
+                        .arg(QString::fromLatin1(texts::SeovoOn)));
+    const DownloadResult result = RunDownload(s, *check.plan);
+    QStringList problems;
+    for (size_t i = 0; i < result.outcomes.size(); ++i) {
+        if (result.outcomes[i] == ReplyOutcome::Good)
+            continue;
+        const DownloadRequest &r = check.plan->requests[i];
+        problems << QStringLiteral("register %1: %2").arg(r.startRegister).arg(outcomeProblem(result.outcomes[i], s.req.stationNumber));
+    }
+    if (result.linkFailed)
+        problems << QStringLiteral("link lost after %1 of %2 requests").arg(result.outcomes.size()).arg(check.plan->requests.size());
+    if (!result.complete)
+        return fail(QStringLiteral("%1 %2").arg(QString::fromLatin1(texts::DownLoadFailed), problems.join(QStringLiteral("; "))));
+    if (!problems.isEmpty())
+        fail(QStringLiteral("warning: %1").arg(problems.join(QStringLiteral("; "))));
+    say(QStringLiteral("%1 %2 requests, station now %3")
+            .arg(QString::fromLatin1(texts::DownLoadComplete))
+            .arg(result.outcomes.size())
+            .arg(s.req.stationNumber));
+    return kExitOk;
+}
+
 } // namespace
 
 int RunCli(const QStringList &arguments)
@@ -189,7 +227,8 @@ int RunCli(const QStringList &arguments)
         "  read REG COUNT    read COUNT registers from REG and print their values\n"
         "  write REG VALUE   write one parameter (range test, servo-on guard, read-back)\n"
         "  status            print the status items St-01 to St-18\n"
-        "  backup FILE       read every parameter into a parameter file (.vpf)\n\n"
+        "  backup FILE       read every parameter into a parameter file (.vpf)\n"
+        "  restore FILE      check a parameter file and write it into the drive\n\n"
         "Without --port the built-in simulated drive answers."));
     parser.addHelpOption();
     const QCommandLineOption portOpt(QStringLiteral("port"), QStringLiteral("Serial device (any path, e.g. a pseudo-terminal)."), QStringLiteral("DEVICE"));
@@ -197,7 +236,7 @@ int RunCli(const QStringList &arguments)
     const QCommandLineOption baudOpt(QStringLiteral("baud"), QStringLiteral("Baud rate (1200 to 57600, default 9600)."), QStringLiteral("N"), QStringLiteral("9600"));
     const QCommandLineOption stationOpt(QStringLiteral("station"), QStringLiteral("Station number of the drive (default 1)."), QStringLiteral("N"), QStringLiteral("1"));
     parser.addOptions({portOpt, simOpt, baudOpt, stationOpt});
-    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("read, write or status"));
+    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("read, write, status, backup or restore"));
     if (!parser.parse(arguments))
         return fail(parser.errorText(), kExitUsage);
     if (parser.isSet(QStringLiteral("help"))) {
@@ -207,10 +246,10 @@ int RunCli(const QStringList &arguments)
 
     const QStringList args = parser.positionalArguments();
     if (args.isEmpty())
-        return fail(QStringLiteral("no command given (read, write or status; --help says more)"), kExitUsage);
+        return fail(QStringLiteral("no command given (read, write, status, backup or restore; --help says more)"), kExitUsage);
     const QString command = args[0];
     if (command != QLatin1String("read") && command != QLatin1String("write") && command != QLatin1String("status")
-        && command != QLatin1String("backup"))
+        && command != QLatin1String("backup") && command != QLatin1String("restore"))
         return fail(QStringLiteral("unknown command: %1").arg(command), kExitUsage);
     if (parser.isSet(portOpt) && parser.isSet(simOpt))
         return fail(QStringLiteral("--port and --simulate exclude each other"), kExitUsage);
@@ -253,6 +292,8 @@ int RunCli(const QStringList &arguments)
         code = doWrite(session, args);
     else if (command == QLatin1String("backup"))
         code = doBackup(session, args);
+    else if (command == QLatin1String("restore"))
+        code = doRestore(session, args);
     else
         code = args.size() == 1 ? doStatus(session) : fail(QStringLiteral("usage: status"), kExitUsage);
     port.close();

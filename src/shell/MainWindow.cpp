@@ -18,12 +18,13 @@
 #include "link/Transactions.h"
 #include "monitor/AlarmTexts.h"
 #include "params/ParamFile.h"
+#include "params/DownloadWindow.h"
 #include "params/ReportWindows.h"
 #include "shell/CommDialogs.h"
 #include "params/Catalogue.h"
 #include "shell/AboutWindow.h"
 #include "shell/ConnectionWindow.h"
-#include "shell/ProcessWindow.h"
+#include "widgets/ProcessWindow.h"
 #include "widgets/ALed.h"
 #include "widgets/GradientWidgets.h"
 #include "widgets/TextBoxes.h"
@@ -291,7 +292,7 @@ void TForm_Main::buildMenus()
     item(tools, "Monitor1", "Monitor");
     item(tools, "Report1", "Report");
     separator(tools, "N2");
-    item(tools, "Download1", "Write(PC->SERVO)");
+    connect(item(tools, "Download1", "Write(PC->SERVO)"), &QAction::triggered, this, &TForm_Main::Download1Click);
     connect(item(tools, "UpLoad1", "Read(PC<-SERVO)"), &QAction::triggered, this, &TForm_Main::UpLoad1Click);
     tools->menuAction()->setEnabled(false);
 
@@ -507,7 +508,7 @@ void TForm_Main::UpLoad1Click()
     view->setEnabled(true);
     connect(view, &QObject::destroyed, this, [this] { setEnabled(true); });
     view->show();
-    startPoller();
+    startPollerAt(QThread::NormalPriority);
 }
 
 void TForm_Main::OPEN1Click()
@@ -525,7 +526,15 @@ void TForm_Main::OPEN1Click()
         }
     }
     setEnabled(true);
-    startPoller();
+    startPollerAt(QThread::NormalPriority);
+}
+
+void TForm_Main::Download1Click()
+{
+    auto *window = qobject_cast<TForm_DownLoad *>(
+        children_.open([this] { return new TForm_DownLoad(session_, *process_, this); }));
+    if (window)
+        window->chooseFile();
 }
 
 void TForm_Main::BtnexitClick() { close(); }
@@ -548,9 +557,15 @@ void TForm_Main::stopPoller()
 
 void TForm_Main::startPoller()
 {
+    startPollerAt(QThread::TimeCriticalPriority);
+}
+
+void TForm_Main::startPollerAt(QThread::Priority priority)
+{
     stopPoller(); // never two
     poller_ = std::make_unique<TThread_ST_ALS_READ>(session_, monitor_, *this);
-    poller_->start(QThread::TimeCriticalPriority);
+    poller_->start(priority);
+    pollerPriority_ = priority;
     ++pollersStarted_;
     pollerRunning_ = true;
 }

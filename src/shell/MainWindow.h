@@ -59,6 +59,8 @@ public:
     void UpLoad1Click();
     // "Open": shows a parameter file.
     void OPEN1Click();
+    // "Write(PC->SERVO)": a parameter file into the drive, through TForm_DownLoad.
+    void Download1Click();
 
     void BtnexitClick();
     void EXIT1Click();
@@ -88,6 +90,9 @@ public:
     // PollerHost: the one status poller.
     void stopPoller() override;
     void startPoller() override;
+    // The file commands restart it at normal priority.
+    void startPollerAt(QThread::Priority priority);
+    QThread::Priority pollerPriority() const { return pollerPriority_; }
     int pollersStarted() const { return pollersStarted_; }
     bool pollerRunning() const { return pollerRunning_; }
     TThread_ST_ALS_READ *poller() const { return poller_.get(); }
@@ -148,6 +153,7 @@ private:
     ParamTexts paramTexts_;
     std::unique_ptr<TThread_ST_ALS_READ> poller_;
     int pollersStarted_ = 0;
+    QThread::Priority pollerPriority_ = QThread::InheritPriority;
     bool pollerRunning_ = false;
     int watchdogCount1_ = 0;
     int watchdogCount2_ = 0;

@@ -1,4 +1,4 @@
-#include "shell/ProcessWindow.h"
+#include "widgets/ProcessWindow.h"
 
 #include <QProgressBar>
 #include <QShowEvent>

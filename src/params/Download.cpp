@@ -1,0 +1,186 @@
+#include "params/Download.h"
+
+#include "link/Texts.h"
+#include "link/Transactions.h"
+#include "params/Catalogue.h"
+#include "params/ParamFile.h"
+
+namespace velmora {
+
+namespace {
+
+// P1-10 is the first P1 value written after the motor code when the motor comes from the
+// drive's list; P1-02 to P1-09 then stay as the drive sets them.
+constexpr int kFirstValueAfterMotor = 9;
+constexpr int kStationIndex = 17;   // P1-18
+constexpr int kP2RewriteA = 18;     // P2-19
+constexpr int kP2RewriteB = 32;     // P2-33
+
+enum class ValueCheck { Pass, Fails, NotANumber };
+
+ValueCheck checkValue(const QString &text, const TParamDef &def)
+{
+    if (text.trimmed().isEmpty())
+        return ValueCheck::Fails;
+    double v = 0;
+    if (!ParseTypedReal(text, v))
+        return ValueCheck::NotANumber;
+    return InRange(def, static_cast<float>(v)) ? ValueCheck::Pass : ValueCheck::Fails;
+}
+
+// The value lines of group g (1..9), by position alone.
+QStringList groupLines(const QStringList &lines, int g)
+{
+    int first = 0;
+    for (int k = 1; k < g; ++k)
+        first += 1 + int(ParamGroups[size_t(k - 1)].defs.size());
+    first += 1; // the marker line
+    QStringList out;
+    const int count = int(ParamGroups[size_t(g - 1)].defs.size());
+    for (int i = 0; i < count; ++i)
+        out << lines.value(first + i);
+    return out;
+}
+
+// Checks texts[from..to) against group g; returns false and adds the message at the first
+// failure.
+bool checkRange(const QStringList &texts, int g, int from, int to, const QString &failText, QStringList &messages)
+{
+    const auto defs = ParamGroups[size_t(g - 1)].defs;
+    for (int i = from; i < to; ++i) {
+        const ValueCheck c = checkValue(texts[i], defs[size_t(i)]);
+        if (c == ValueCheck::Pass)
+            continue;
+        messages << (c == ValueCheck::NotANumber ? QString::fromLatin1(texts::InvalidData) : failText);
+        return false;
+    }
+    return true;
+}
+
+bool encode(const QString &text, const TParamDef &def, WriteWord &word)
+{
+    return def.IsReal == 1 ? Change_Float2HEX(text, def, word) : Change_Int2HEX(text, def, word);
+}
+
+// A request of texts[from..from+count) of group g; false when an encoder refuses a value.
+bool addRequest(DownloadPlan &plan, const QStringList &texts, int g, int from, int count, uint8_t function,
+                bool endsGroup)
+{
+    const auto defs = ParamGroups[size_t(g - 1)].defs;
+    DownloadRequest r;
+    r.function = function;
+    r.startRegister = defs[size_t(from)].Address;
+    r.group = g;
+    r.endsGroup = endsGroup;
+    r.words.resize(size_t(count));
+    for (int i = 0; i < count; ++i) {
+        if (!encode(texts[from + i], defs[size_t(from + i)], r.words[size_t(i)]))
+            return false;
+    }
+    plan.requests.push_back(std::move(r));
+    return true;
+}
+
+} // namespace
+
+DownloadCheck CheckDownloadLines(const QStringList &lines)
+{
+    DownloadCheck result;
+    std::array<QStringList, 9> texts;
+    for (int g = 1; g <= 9; ++g)
+        texts[size_t(g - 1)] = groupLines(lines, g);
+    const QStringList &p1 = texts[0];
+
+    bool ok = false;
+    const int motorCode = p1[0].trimmed().toInt(&ok);
+    if (!ok) {
+        result.messages << QStringLiteral("The motor code (P1-01) \"%1\" is not a whole number; nothing was written.")
+                               .arg(p1[0]);
+        return result;
+    }
+
+    bool bad = false;
+    const int p1Count = int(p1.size());
+    if (motorCode == 0) {
+        bad = !checkRange(p1, 1, 0, p1Count, QStringLiteral("Wrong P1 Data"), result.messages);
+    } else {
+        bad = !checkRange(p1, 1, 0, 1, QStringLiteral("Wrong P1- Data"), result.messages);
+        if (!checkRange(p1, 1, kFirstValueAfterMotor, p1Count, QStringLiteral("Wrong P1-- Data"), result.messages))
+            bad = true;
+    }
+    for (int g = 2; g <= 9 && !bad; ++g) {
+        const QStringList &t = texts[size_t(g - 1)];
+        for (int i = 0; i < t.size() && !bad; ++i) {
+            const ValueCheck c = checkValue(t[i], ParamGroups[size_t(g - 1)].defs[size_t(i)]);
+            if (c == ValueCheck::Pass)
+                continue;
+            bad = true;
+            if (c == ValueCheck::NotANumber)
+                result.messages << QString::fromLatin1(texts::InvalidData);
+            else if (g == 2)
+                result.messages << QStringLiteral("Wrong P2 Data%1").arg(i + 1);
+            else
+                result.messages << QStringLiteral("Wrong P%1 Data").arg(g);
+        }
+    }
+    if (bad)
+        return result;
+
+    // Every request is encoded before the first is sent: a value its encoder refuses (a
+    // fraction for a whole-number parameter) stops the run with the drive untouched.
+    DownloadPlan plan;
+    plan.motorCode = motorCode;
+    bool encoded = motorCode == 0 ? addRequest(plan, p1, 1, 0, p1Count, 16, true)
+                                  : addRequest(plan, p1, 1, 0, 1, 16, false)
+                                        && addRequest(plan, p1, 1, kFirstValueAfterMotor,
+                                                      p1Count - kFirstValueAfterMotor, 16, true);
+    for (int g = 2; g <= 9 && encoded; ++g)
+        encoded = addRequest(plan, texts[size_t(g - 1)], g, 0, int(texts[size_t(g - 1)].size()), 16, true);
+    encoded = encoded && addRequest(plan, texts[1], 2, kP2RewriteA, 1, 6, false)
+              && addRequest(plan, texts[1], 2, kP2RewriteB, 1, 6, false);
+    if (!encoded) {
+        result.messages << QString::fromLatin1(texts::WrongParameter);
+        return result;
+    }
+    WriteWord station{};
+    encode(p1[kStationIndex], P1Defs[kStationIndex], station);
+    plan.stationAfterP1 = static_cast<uint8_t>(station.low & 0xFF);
+    result.plan = std::move(plan);
+    return result;
+}
+
+DownloadResult RunDownload(DriveSession &s, const DownloadPlan &plan, const std::function<void(int)> &progress)
+{
+    DownloadResult result;
+    for (const DownloadRequest &r : plan.requests) {
+        if (s.link.linkFailed == 1) {
+            result.linkFailed = true;
+            return result;
+        }
+        s.req.functionCode = r.function;
+        s.req.startRegister = r.startRegister;
+        s.req.writeCount = static_cast<uint16_t>(r.words.size());
+        for (size_t i = 0; i < r.words.size(); ++i)
+            s.req.writeWords[i + 1] = r.words[i];
+        s.reply.writeAck = 0;
+        const uint8_t type = r.function == 6 ? FrameWriteOne : FrameWriteSeveral;
+        s.handOverSend([&s, type] { s.buildAndSend(type); });
+        result.outcomes.push_back(TThread_CHK_RESPONSE(s).run());
+        if (r.endsGroup) {
+            // From here on the drive answers to the station number the file gave it.
+            if (r.group == 1)
+                s.req.stationNumber = plan.stationAfterP1;
+            if (progress)
+                progress(10 * r.group);
+        }
+    }
+    result.linkFailed = s.link.linkFailed == 1;
+    bool refused = false;
+    for (ReplyOutcome o : result.outcomes)
+        refused = refused || o == ReplyOutcome::Rejected;
+    result.complete = !result.linkFailed && !refused && !result.outcomes.empty()
+                      && result.outcomes.back() == ReplyOutcome::Good;
+    return result;
+}
+
+} // namespace velmora

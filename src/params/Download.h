@@ -1,0 +1,60 @@
+#pragma once
+
+// Writing a parameter file into the drive: every value is checked against the catalogue
+// and encoded before the first request goes out, then the groups are written one
+// multi-register request each. Shared by the write-to-drive window and the command line;
+// no widgets here.
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "link/DriveSession.h"
+
+namespace velmora {
+
+// One request of a run: function 16 with all its values, or function 6 with one.
+struct DownloadRequest {
+    uint8_t function = 16;
+    uint16_t startRegister = 0;
+    std::vector<WriteWord> words;
+    int group = 0;            // 1..9; what the request writes, for progress and reports
+    bool endsGroup = false;   // the last request of its group
+};
+
+// Every request of a run, in order, from a file whose values all passed.
+struct DownloadPlan {
+    int motorCode = 0;
+    uint8_t stationAfterP1 = 0; // the drive answers to P1-18 once P1 is written
+    std::vector<DownloadRequest> requests;
+};
+
+// The outcome of checking a file's lines. messages holds what the user is told, in order
+// (a file that fails may give two, P1-01 and then P1-10..P1-20); plan is set only when
+// every value passed its check and its encoder.
+struct DownloadCheck {
+    QStringList messages;
+    std::optional<DownloadPlan> plan;
+};
+
+// Checks the 161 lines of a parameter file (missing lines count as empty).
+DownloadCheck CheckDownloadLines(const QStringList &lines);
+
+struct DownloadResult {
+    // The last request was acknowledged, no request was refused and the link held. An
+    // earlier request that got no reply does not fail the run by itself; outcomes tells
+    // a caller that wants to know which one it was.
+    bool complete = false;
+    bool linkFailed = false;
+    std::vector<ReplyOutcome> outcomes; // one per request sent
+};
+
+// Sends the plan's requests, each followed by the response wait; no read-back. Once the
+// link has failed nothing more is sent. progress receives 10 after P1, 20 after P2 .. 90.
+DownloadResult RunDownload(DriveSession &s, const DownloadPlan &plan,
+                           const std::function<void(int)> &progress = {});
+
+} // namespace velmora

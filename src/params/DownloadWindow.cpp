@@ -1,0 +1,145 @@
+#include "params/DownloadWindow.h"
+
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QPlainTextEdit>
+#include <QVBoxLayout>
+
+#include "link/MessageService.h"
+#include "link/Texts.h"
+#include "link/Transactions.h"
+#include "params/Download.h"
+#include "params/ParamFile.h"
+#include "widgets/GradientWidgets.h"
+#include "widgets/Placement.h"
+#include "widgets/ProcessWindow.h"
+
+namespace velmora {
+
+namespace {
+constexpr QSize kClientSize(420, 560);
+constexpr int kFailedPauseMs = 50;
+constexpr int kCompletePauseMs = 500;
+constexpr int kRunStep = 1;
+} // namespace
+
+TForm_DownLoad::TForm_DownLoad(DriveSession &session, TForm_Process &process, QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                          | Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint),
+      s_(session), process_(process)
+{
+    setObjectName(QStringLiteral("TForm_DownLoad"));
+    setWindowTitle(QString::fromLatin1(texts::DownLoadPreview).trimmed());
+    setFixedSize(kClientSize);
+    memo_ = new QPlainTextEdit(this);
+    memo_->setObjectName(QStringLiteral("Memo_DownLoad"));
+    memo_->setReadOnly(true);
+    memo_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    write_ = new GradRoundBtn(QStringLiteral("Write(PC->Servo)"), this);
+    write_->setObjectName(QStringLiteral("Btn_DownLoad"));
+    write_->setMinimumHeight(30);
+    write_->hide();
+    auto *cancel = new GradRoundBtn(QStringLiteral("Close"), this);
+    cancel->setObjectName(QStringLiteral("Btn_Cancel"));
+    cancel->setMinimumHeight(30);
+    connect(write_, &QPushButton::clicked, this, &TForm_DownLoad::Btn_DownLoadClick);
+    connect(cancel, &QPushButton::clicked, this, &QWidget::close);
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(write_);
+    buttons->addWidget(cancel);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(memo_);
+    layout->addLayout(buttons);
+    CentreOnScreen(this);
+}
+
+void TForm_DownLoad::chooseFile()
+{
+    memo_->clear();
+    const QString path = s_.messages()->chooseOpenFile(QStringLiteral("Open"), QString());
+    if (path.isEmpty())
+        return;
+    std::optional<QStringList> lines = ReadParamFileLines(path);
+    if (!lines) {
+        s_.messages()->show(QStringLiteral("The file %1 can not be opened.").arg(path));
+        return;
+    }
+    while (lines->size() < kParamFileLines)
+        lines->append(QString());
+    path_ = path;
+    write_->show();
+    memo_->setPlainText(lines->join(QLatin1Char('\n')));
+    setWindowTitle(QString::fromLatin1(texts::DownLoadPreview) + path_);
+}
+
+void TForm_DownLoad::Btn_DownLoadClick()
+{
+    if (running_ || path_.isEmpty())
+        return;
+    MessageService &messages = *s_.messages();
+    running_ = true;
+    TThread_CHK_SOVOEN(s_).run();
+    if (s_.link.servoOnFlag == 1) {
+        messages.show(QString::fromLatin1(texts::SeovoOn));
+        running_ = false;
+        return;
+    }
+    if (!messages.askYesNo(QStringLiteral(" %1 %2").arg(path_, QString::fromLatin1(texts::DownLoadQuestion)))) {
+        running_ = false;
+        return;
+    }
+    process_.setPosition(0);
+    process_.setStep(kRunStep);
+    process_.setCaptionText(QString::fromLatin1(texts::DownloadingParameter) + path_);
+    process_.show();
+    process_.stepIt();
+
+    // The file is read again: what is written is what is on disk now, not the preview.
+    const std::optional<QStringList> lines = ReadParamFileLines(path_);
+    if (!lines) {
+        messages.show(QStringLiteral("The file %1 can no longer be opened; nothing was written.").arg(path_));
+        endRun();
+        return;
+    }
+    const DownloadCheck check = CheckDownloadLines(*lines);
+    for (const QString &text : check.messages)
+        messages.show(text);
+    if (!check.plan) {
+        endRun();
+        return;
+    }
+    process_.stepIt();
+    const DownloadResult result = RunDownload(s_, *check.plan, [this](int position) { process_.setPosition(position); });
+    if (!result.complete) {
+        // A last request without a reply counts as a lost link, which the poller reports.
+        if (result.linkFailed || result.outcomes.empty() || result.outcomes.back() == ReplyOutcome::NoReply)
+            s_.link.linkFailed = 1;
+        messages.show(QString::fromLatin1(texts::DownLoadFailed));
+        PauseKeepingEvents(kFailedPauseMs);
+        process_.setStep(TForm_Process::kDefaultStep);
+        endRun();
+        return;
+    }
+    process_.setPosition(TForm_Process::kMaximum);
+    PauseKeepingEvents(kCompletePauseMs);
+    messages.show(QString::fromLatin1(texts::DownLoadComplete));
+    endRun();
+    close();
+}
+
+void TForm_DownLoad::endRun()
+{
+    process_.hide();
+    running_ = false;
+}
+
+void TForm_DownLoad::closeEvent(QCloseEvent *event)
+{
+    // The run waits in nested event loops; the window must outlive it.
+    if (running_)
+        event->ignore();
+    else
+        QWidget::closeEvent(event);
+}
+
+} // namespace velmora

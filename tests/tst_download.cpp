@@ -1,0 +1,349 @@
+// Writing a parameter file into the drive: the checks and their messages, the requests
+// on the wire, and what the window does after each kind of run.
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "MainRig.h"
+#include "params/Catalogue.h"
+#include "params/DisplayRules.h"
+#include "params/Download.h"
+#include "params/DownloadWindow.h"
+#include "params/ParamFile.h"
+#include "params/ReportWindows.h"
+#include "widgets/ProcessWindow.h"
+
+using namespace velmora;
+
+namespace {
+
+// Line of a parameter in the file: marker lines count.
+int lineOf(int group, int number)
+{
+    int at = 0;
+    for (int g = 1; g < group; ++g)
+        at += 1 + int(ParamGroups[size_t(g - 1)].defs.size());
+    return at + number;
+}
+
+// A file that passes every check: each parameter at its minimum, station 1.
+QStringList validLines(int motor)
+{
+    std::array<QStringList, 9> texts;
+    for (int g = 1; g <= 9; ++g)
+        for (const TParamDef &def : ParamGroups[size_t(g - 1)].defs)
+            texts[size_t(g - 1)] << FormatParamValue(def.MinValue, def.Decimals);
+    texts[0][0] = QString::number(motor);
+    texts[0][17] = QStringLiteral("1");
+    ApplyMotorDefaults(texts[0]);
+    return BuildParamFileLines(texts);
+}
+
+QString writeFile(const QTemporaryDir &dir, const QStringList &lines, const QString &name = QStringLiteral("d.vpf"))
+{
+    const QString path = dir.filePath(name);
+    QFile f(path);
+    f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    for (const QString &l : lines)
+        f.write(l.toLatin1() + "\r\n");
+    return path;
+}
+
+using Edits = QList<std::tuple<int, int, QString>>; // group, number, text
+
+struct Frame {
+    int station, function, start, length;
+    bool operator==(const Frame &o) const = default;
+};
+
+// The write requests (functions 6 and 16) the drive heard, in order.
+QList<Frame> writes(const SimDrive &drive)
+{
+    QList<Frame> out;
+    for (const QByteArray &r : drive.requests()) {
+        const int fc = uint8_t(r[1]);
+        if (fc == 6 || fc == 16)
+            out << Frame{uint8_t(r[0]), fc, (uint8_t(r[2]) << 8) | uint8_t(r[3]), int(r.size())};
+    }
+    return out;
+}
+
+// Requests 2 .. 11 of a run after P1, to the given station.
+QList<Frame> afterP1(int station)
+{
+    return {{station, 16, 200, 141}, {station, 16, 300, 105}, {station, 16, 400, 65}, {station, 16, 500, 97},
+            {station, 16, 600, 45},  {station, 16, 700, 57},  {station, 16, 800, 49}, {station, 16, 900, 41},
+            {station, 6, 218, 10},   {station, 6, 232, 10}};
+}
+
+} // namespace
+
+char *toString(const Frame &f)
+{
+    return QTest::toString(QStringLiteral("st%1 fc%2 @%3 len%4").arg(f.station).arg(f.function).arg(f.start).arg(f.length));
+}
+
+class TestDownload : public QObject {
+    Q_OBJECT
+
+    // The window on a rig that is on line, its file chosen.
+    TForm_DownLoad *openWindow(MainRig &rig, const QString &path)
+    {
+        rig.messages.files = {path};
+        rig.main.Download1Click();
+        return rig.main.findChild<TForm_DownLoad *>();
+    }
+    QPushButton *writeButton(TForm_DownLoad *w) { return w->findChild<QPushButton *>(QStringLiteral("Btn_DownLoad")); }
+
+private slots:
+    void checksStopAtTheFirstFailureWithItsMessage_data()
+    {
+        QTest::addColumn<int>("motor");
+        QTest::addColumn<Edits>("edits");
+        QTest::addColumn<QStringList>("messages");
+        using E = Edits;
+        QTest::newRow("P2-05 above its maximum") << 0 << E{{2, 5, "7000"}} << QStringList{"Wrong P2 Data5"};
+        QTest::newRow("P3-10 empty") << 0 << E{{3, 10, ""}} << QStringList{"Wrong P3 Data"};
+        QTest::newRow("P4-02 not a number") << 0 << E{{4, 2, "abc"}} << QStringList{"Invalid Data"};
+        QTest::newRow("P1-03 below its minimum") << 0 << E{{1, 3, "0.09"}} << QStringList{"Wrong P1 Data"};
+        QTest::newRow("P1-03 at its minimum") << 0 << E{{1, 3, "0.1"}} << QStringList{};
+        QTest::newRow("only the first failing group speaks")
+            << 0 << E{{2, 33, "-1"}, {3, 1, "x"}, {9, 1, "99999"}} << QStringList{"Wrong P2 Data33"};
+        QTest::newRow("P9") << 0 << E{{9, 8, "99999"}} << QStringList{"Wrong P9 Data"};
+        QTest::newRow("motor lines are not examined for a listed motor") << 5 << E{{1, 3, "rubbish"}} << QStringList{};
+        QTest::newRow("listed motor: code and motor data both fail")
+            << 100 << E{{1, 12, "11"}} << QStringList{"Wrong P1- Data", "Wrong P1-- Data"};
+        QTest::newRow("listed motor: bad motor data") << 5 << E{{1, 20, "2"}} << QStringList{"Wrong P1-- Data"};
+        QTest::newRow("fraction for a whole-number parameter") << 0 << E{{5, 1, "1.5"}} << QStringList{"Wrong parameter"};
+        QTest::newRow("whole value wider than a register") << 0 << E{{1, 14, "70000"}} << QStringList{"Wrong parameter"};
+        QTest::newRow("unreadable bytes") << 0 << E{{6, 2, QString(QChar::ReplacementCharacter)}} << QStringList{"Invalid Data"};
+    }
+
+    void checksStopAtTheFirstFailureWithItsMessage()
+    {
+        QFETCH(int, motor);
+        QFETCH(Edits, edits);
+        QFETCH(QStringList, messages);
+        QStringList lines = validLines(motor);
+        for (const auto &[g, n, text] : edits)
+            lines[lineOf(g, n)] = text;
+        const DownloadCheck check = CheckDownloadLines(lines);
+        QCOMPARE(check.messages, messages);
+        QCOMPARE(check.plan.has_value(), messages.isEmpty());
+    }
+
+    void aMotorCodeThatIsNotAWholeNumberIsNamed()
+    {
+        for (const QString &text : {QStringLiteral("5.5"), QStringLiteral(""), QStringLiteral("five")}) {
+            QStringList lines = validLines(0);
+            lines[1] = text;
+            const DownloadCheck check = CheckDownloadLines(lines);
+            QVERIFY(!check.plan);
+            QCOMPARE(check.messages.size(), 1);
+            QVERIFY2(check.messages[0].contains(QStringLiteral("\"%1\"").arg(text)), qPrintable(check.messages[0]));
+        }
+        // A file cut short: the missing lines are empty values.
+        const DownloadCheck shortFile = CheckDownloadLines(validLines(0).mid(0, 30));
+        QCOMPARE(shortFile.messages, QStringList{"Wrong P2 Data9"});
+    }
+
+    void writesTheFileWithTheRequestsOfItsMotorCode()
+    {
+        for (int motor : {0, 5}) {
+            MainRig rig;
+            rig.usePort(1);
+            QVERIFY(rig.main.onLineSequence(QStringLiteral("1")));
+            QTemporaryDir dir;
+            QStringList lines = validLines(motor);
+            lines[lineOf(1, 18)] = QStringLiteral("3");
+            lines[lineOf(3, 2)] = QStringLiteral("12.5");
+            const QString path = writeFile(dir, lines);
+
+            TForm_DownLoad *w = openWindow(rig, path);
+            QVERIFY(w);
+            QVERIFY(!rig.main.isEnabled());
+            QVERIFY(!rig.main.poller());
+            QCOMPARE(w->windowTitle(), QStringLiteral("DownLoad Preview ") + path);
+            QCOMPARE(w->memo()->toPlainText().split(QLatin1Char('\n')), lines);
+            QVERIFY(!writeButton(w)->isHidden());
+
+            rig.drive->clearTraffic();
+            rig.messages.shown.clear();
+            rig.messages.answers = {true};
+            QPointer<TForm_DownLoad> alive(w);
+            writeButton(w)->click();
+
+            QCOMPARE(rig.messages.shown,
+                     (QStringList{QStringLiteral(" %1 DownLoad. Are you sure?").arg(path), "DownLoad Complete!!!"}));
+            // The guard's two reads come first.
+            QCOMPARE(rig.drive->requests().value(0).mid(1, 3), QByteArray::fromHex("0302bc"));
+            QCOMPARE(rig.drive->requests().value(1).mid(1, 3), QByteArray::fromHex("03001a"));
+            QList<Frame> expected = motor == 0 ? QList<Frame>{{1, 16, 100, 89}}
+                                               : QList<Frame>{{1, 16, 100, 13}, {1, 16, 109, 53}};
+            expected += afterP1(3);
+            QCOMPARE(writes(*rig.drive), expected);
+            QCOMPARE(rig.drive->station(), uint8_t(3));
+            QCOMPARE(rig.drive->registerValue(301), 12.5);
+            QCOMPARE(rig.main.session().req.stationNumber, uint8_t(3));
+            // Step size 1 stays after a completed run.
+            QCOMPARE(rig.main.processWindow()->step(), 1);
+            QVERIFY(rig.main.processWindow()->isHidden());
+            QTRY_VERIFY(alive.isNull());
+            QTRY_VERIFY(rig.main.poller() && rig.main.poller()->isRunning());
+            QCOMPARE(rig.main.pollerPriority(), QThread::TimeCriticalPriority);
+            QVERIFY(rig.main.isEnabled());
+        }
+    }
+
+    void aFileSavedByTheToolGoesBackUnchanged()
+    {
+        MainRig rig;
+        rig.usePort(1);
+        rig.drive->setRegister(100, 5);
+        QVERIFY(rig.main.onLineSequence(QStringLiteral("1")));
+        QTemporaryDir dir;
+        rig.messages.answers = {true};
+        rig.messages.files = {dir.filePath(QStringLiteral("saved.vpf"))};
+        rig.main.UpLoad1Click();
+        QCOMPARE(rig.main.pollerPriority(), QThread::NormalPriority);
+        rig.main.findChild<TForm_Save_Report *>()->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+        TForm_DownLoad *w = openWindow(rig, dir.filePath(QStringLiteral("saved.vpf")));
+        QCOMPARE(w->memo()->toPlainText().split(QLatin1Char('\n')).size(), kParamFileLines);
+        rig.drive->clearTraffic();
+        rig.messages.shown.clear();
+        rig.messages.answers = {true};
+        writeButton(w)->click();
+        QCOMPARE(rig.messages.shown.last(), QStringLiteral("DownLoad Complete!!!"));
+        const QList<Frame> expected = QList<Frame>{{1, 16, 100, 13}, {1, 16, 109, 53}} + afterP1(1);
+        QCOMPARE(writes(*rig.drive), expected);
+    }
+
+    void aBadFileWritesNothingAndCanBeCorrected()
+    {
+        MainRig rig;
+        rig.usePort(1);
+        QVERIFY(rig.main.onLineSequence(QStringLiteral("1")));
+        QTemporaryDir dir;
+        QStringList lines = validLines(0);
+        lines[lineOf(2, 5)] = QStringLiteral("7000");
+        const QString path = writeFile(dir, lines);
+        TForm_DownLoad *w = openWindow(rig, path);
+        rig.drive->clearTraffic();
+        rig.messages.shown.clear();
+        rig.messages.answers = {true};
+        writeButton(w)->click();
+        QCOMPARE(rig.messages.shown.last(), QStringLiteral("Wrong P2 Data5"));
+        QVERIFY(writes(*rig.drive).isEmpty());
+        QVERIFY(rig.main.processWindow()->isHidden());
+        QVERIFY(w->isVisible());
+
+        lines[lineOf(2, 5)] = QStringLiteral("6000");
+        writeFile(dir, lines);
+        rig.messages.answers = {true};
+        writeButton(w)->click();
+        QCOMPARE(rig.messages.shown.last(), QStringLiteral("DownLoad Complete!!!"));
+        QCOMPARE(rig.drive->registerValue(204), 6000.0);
+
+        // A file that went away between the preview and the run.
+        TForm_DownLoad *again = openWindow(rig, path);
+        QVERIFY(again);
+        QFile::remove(path);
+        rig.drive->clearTraffic();
+        rig.messages.answers = {true};
+        writeButton(again)->click();
+        QVERIFY(rig.messages.shown.last().contains(path));
+        QVERIFY(writes(*rig.drive).isEmpty());
+        QVERIFY(rig.main.processWindow()->isHidden());
+    }
+
+    void servoOnAndCancelledChoices()
+    {
+        MainRig rig;
+        rig.usePort(1);
+        QVERIFY(rig.main.onLineSequence(QStringLiteral("1")));
+        QTemporaryDir dir;
+        const QString path = writeFile(dir, validLines(0));
+        TForm_DownLoad *w = openWindow(rig, path);
+        QVERIFY(rig.drive->setServoOn(true));
+        rig.drive->clearTraffic();
+        rig.messages.shown.clear();
+        writeButton(w)->click();
+        QCOMPARE(rig.messages.shown, QStringList{"Seovo On!!"});
+        QCOMPARE(rig.drive->requests().size(), 2);
+
+        // No to the question: nothing written either.
+        rig.drive->setServoOn(false);
+        rig.messages.answers = {false};
+        writeButton(w)->click();
+        QVERIFY(writes(*rig.drive).isEmpty());
+        w->close();
+        QTRY_VERIFY(rig.main.poller());
+        const int started = rig.main.pollersStarted();
+
+        // A cancelled file dialog: an empty window, only "Close" left.
+        rig.messages.files.clear();
+        rig.main.Download1Click();
+        auto *empty = rig.main.findChild<TForm_DownLoad *>();
+        QVERIFY(empty && empty->memo()->toPlainText().isEmpty());
+        QVERIFY(writeButton(empty)->isHidden());
+        empty->findChild<QPushButton *>(QStringLiteral("Btn_Cancel"))->click();
+        QTRY_COMPARE(rig.main.pollersStarted(), started + 1);
+        QVERIFY(rig.main.isEnabled());
+    }
+
+    void lostAndRefusedReplies_data()
+    {
+        QTest::addColumn<int>("atProgress");  // when the fault is set: after this group
+        QTest::addColumn<int>("drop");        // replies dropped from then on
+        QTest::addColumn<int>("refuse");      // requests refused from then on
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("lastStart");   // the last register written
+        QTest::newRow("last two unanswered") << 90 << 2 << 0 << "DownLoad Failed!!!" << 232;
+        QTest::newRow("an early group unanswered") << 20 << 1 << 0 << "DownLoad Complete!!!" << 232;
+        QTest::newRow("link lost after P2") << 20 << 100 << 0 << "DownLoad Failed!!!" << 500;
+        QTest::newRow("an early group refused") << 20 << 0 << 1 << "DownLoad Failed!!!" << 232;
+    }
+
+    void lostAndRefusedReplies()
+    {
+        QFETCH(int, atProgress);
+        QFETCH(int, drop);
+        QFETCH(int, refuse);
+        QFETCH(QString, message);
+        QFETCH(int, lastStart);
+        MainRig rig;
+        rig.usePort(1);
+        QVERIFY(rig.main.onLineSequence(QStringLiteral("1")));
+        QTemporaryDir dir;
+        TForm_DownLoad *w = openWindow(rig, writeFile(dir, validLines(0)));
+        QPointer<TForm_DownLoad> alive(w);
+        auto *bar = rig.main.processWindow()->findChild<QProgressBar *>();
+        QObject::connect(bar, &QProgressBar::valueChanged, [&](int v) {
+            if (v != atProgress)
+                return;
+            if (drop)
+                rig.drive->dropNextReplies(drop);
+            if (refuse)
+                rig.drive->exceptionNextReplies(refuse, 3);
+        });
+        rig.drive->clearTraffic();
+        rig.messages.shown.clear();
+        rig.messages.answers = {true};
+        writeButton(w)->click();
+        QCOMPARE(rig.messages.shown.last(), message);
+        QCOMPARE(writes(*rig.drive).last().start, lastStart);
+        const bool failed = message == QLatin1String("DownLoad Failed!!!");
+        QVERIFY(rig.main.processWindow()->isHidden());
+        QCOMPARE(rig.main.processWindow()->step(), failed ? 10 : 1);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCOMPARE(alive.isNull(), !failed);
+        QCOMPARE(rig.main.session().link.linkFailed == 1, failed && drop > 0);
+    }
+};
+
+QTEST_MAIN(TestDownload)
+#include "tst_download.moc"

@@ -1,6 +1,7 @@
 // Takes the README's screenshot: the main window on line against the simulated drive.
 // Usage: velmora-screenshot OUT.png [GROUP]   (under a display, e.g. xvfb-run)
-// With GROUP (1 to 9) the picture is of that parameter page instead.
+// With GROUP (1 to 9) the picture is of that parameter page instead; with "download FILE"
+// it is of the write-to-drive window previewing FILE.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QScreen>
@@ -34,11 +35,17 @@ int main(int argc, char *argv[])
     if (!main.onLineSequence(QStringLiteral("1")))
         return 1;
     drive->setServoOn(true);
-    const int group = argc > 2 ? atoi(argv[2]) : 0;
+    const bool download = argc > 3 && QByteArray(argv[2]) == "download";
+    const int group = argc > 2 && !download ? atoi(argv[2]) : 0;
     QTimer::singleShot(1500, &app, [&] {
         QWidget *target = &main;
         if (group >= 1 && group <= 9) {
             main.openParamPage(group);
+            target = main.childWindows().current();
+            QApplication::processEvents();
+        } else if (download) {
+            messages.files = {QString::fromLocal8Bit(argv[3])};
+            main.Download1Click();
             target = main.childWindows().current();
             QApplication::processEvents();
         }

@@ -1,0 +1,1 @@
+#include "testop/JogWindow.h"

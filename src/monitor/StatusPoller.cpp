@@ -21,7 +21,7 @@ constexpr int kLabelPasses = 2;
 
 int functionNumber(float value)
 {
-    return static_cast<int>(std::nearbyint(value));
+    return NearestWhole(value);
 }
 
 } // namespace

@@ -1,8 +1,21 @@
 #include "params/DisplayRules.h"
 
 #include <cmath>
+#include <limits>
 
 namespace velmora {
+
+int NearestWhole(double value)
+{
+    if (std::isnan(value))
+        return -1;
+    const double r = std::nearbyint(value);
+    if (r <= double(std::numeric_limits<int>::min()))
+        return std::numeric_limits<int>::min();
+    if (r >= double(std::numeric_limits<int>::max()))
+        return std::numeric_limits<int>::max();
+    return static_cast<int>(r);
+}
 
 double WholeValueOf(const TParamDef &def, double decoded)
 {

@@ -16,6 +16,7 @@
 #include "link/MessageService.h"
 #include "link/Texts.h"
 #include "link/Transactions.h"
+#include "monitor/AlarmCommands.h"
 #include "monitor/AlarmTexts.h"
 #include "params/ParamFile.h"
 #include "params/DownloadWindow.h"
@@ -252,16 +253,19 @@ void TForm_Main::buildAlarmGroup(QWidget *client)
     presentAlarm_ = addText(group, QString(), QRect(136, 20, 108, 22), "STextALS_01", true);
     addText(group, QStringLiteral("ALS02"), QRect(6, 46, 38, 24), "StaticText74", true);
     addText(group, QStringLiteral("Alarm Reset"), QRect(46, 46, 88, 24), "StaticText75", true);
-    addButton(group, "btnALS_02", "Reset", QRect(136, 46, 42, 24), false);
+    connect(addButton(group, "btnALS_02", "Reset", QRect(136, 46, 42, 24), false), &QPushButton::clicked, this,
+            &TForm_Main::btnALS_02Click);
     QPushButton *detail = addButton(group, "btnALS_Detail", "Alarm Info", QRect(180, 46, 64, 24), false);
     connect(detail, &QPushButton::clicked, this, &TForm_Main::btnALS_DetailClick);
 
     QGroupBox *history = addGroup(group, "AlarmHistoryGroupBox", "Alarm History", QRect(6, 74, 238, 133));
-    auto *list = new QListWidget(history);
-    list->setObjectName(QStringLiteral("ListBoxALS03"));
-    list->setGeometry(8, 20, 150, 106);
-    addButton(history, "btnALS_03", "Display", QRect(164, 20, 66, 30), false);
-    addButton(history, "btnALS_04", "Reset", QRect(164, 56, 66, 30), false);
+    historyList_ = new QListWidget(history);
+    historyList_->setObjectName(QStringLiteral("ListBoxALS03"));
+    historyList_->setGeometry(8, 20, 150, 106);
+    connect(addButton(history, "btnALS_03", "Display", QRect(164, 20, 66, 30), false), &QPushButton::clicked, this,
+            &TForm_Main::btnALS_03Click);
+    connect(addButton(history, "btnALS_04", "Reset", QRect(164, 56, 66, 30), false), &QPushButton::clicked, this,
+            &TForm_Main::btnALS_04Click);
 }
 
 void TForm_Main::buildMenus()
@@ -313,6 +317,7 @@ namespace {
 constexpr int kSettingsPauseMs = 10;
 constexpr int kWatchdogTicks = 14;       // a verdict after more ticks than this
 constexpr int kWatchdogEmptySamples = 10;
+constexpr int kHistoryRefillPauseMs = 1000;
 
 } // namespace
 
@@ -422,6 +427,39 @@ void TForm_Main::btnALS_DetailClick()
     const QString text = AlarmExplanation(monitor_.PresentAlarmCode);
     if (!text.isEmpty())
         messages_.show(text);
+}
+
+// The alarm commands hold the link while they run; the poller comes back at normal priority.
+void TForm_Main::btnALS_02Click()
+{
+    stopPoller();
+    TThread_Alarm_RESET(session_, monitor_, *this).run();
+    startPollerAt(QThread::NormalPriority);
+}
+
+void TForm_Main::btnALS_03Click()
+{
+    historyList_->clear();
+    alarmHistory_.HistoryFillFlag = 1;
+    stopPoller();
+    readAlarmHistory();
+    startPollerAt(QThread::NormalPriority);
+}
+
+void TForm_Main::btnALS_04Click()
+{
+    stopPoller();
+    TThread_Alarm_History_Reset(session_).run();
+    historyList_->clear();
+    alarmHistory_.HistoryFillFlag = 1;
+    PauseKeepingEvents(kHistoryRefillPauseMs);
+    readAlarmHistory(); // also when the clear was refused: the old history comes back
+    startPollerAt(QThread::NormalPriority);
+}
+
+void TForm_Main::readAlarmHistory()
+{
+    TThread_Alarm_History(session_, alarmHistory_, [this](const QString &line) { historyList_->addItem(line); }).run();
 }
 
 void TForm_Main::onDeviceLost(const QString &reason)

@@ -14,6 +14,7 @@
 #include "link/ComPort.h"
 #include "link/DriveSession.h"
 #include "link/Receiver.h"
+#include "monitor/AlarmCommands.h"
 #include "monitor/StatusPoller.h"
 #include "params/ParamPages.h"
 #include "shell/ChildWindow.h"
@@ -84,6 +85,11 @@ public:
     void Timer_ChkComTimer();
     // "Alarm Info": the cause and remedy of the present alarm.
     void btnALS_DetailClick();
+    // Alarm "Reset", history "Display" and history "Reset".
+    void btnALS_02Click();
+    void btnALS_03Click();
+    void btnALS_04Click();
+    const AlarmHistoryState &alarmHistory() const { return alarmHistory_; }
     QTimer &watchdogTimer() { return Timer_ChkCom; }
     QString statusPanelText(int panel) const;
 
@@ -119,6 +125,7 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    void readAlarmHistory();
     void buildStatusGroup(QWidget *client);
     void buildIoGroup(QWidget *client);
     void buildServoGroup(QWidget *client);
@@ -150,6 +157,8 @@ private:
     ThhALed *alarmLamp_ = nullptr;
     QLabel *presentAlarm_ = nullptr;
     MonitorState monitor_;
+    AlarmHistoryState alarmHistory_;
+    QListWidget *historyList_ = nullptr;
     ParamTexts paramTexts_;
     std::unique_ptr<TThread_ST_ALS_READ> poller_;
     int pollersStarted_ = 0;

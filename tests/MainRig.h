@@ -3,8 +3,10 @@
 // The main window on a simulated drive behind three numbered "devices", with a short
 // reply wait and a recording message service.
 
+#include <QElapsedTimer>
 #include <QMenu>
 #include <QPushButton>
+#include <QTest>
 
 #include <memory>
 
@@ -40,6 +42,19 @@ struct MainRig {
     }
     QPushButton *button(const char *name) { return main.findChild<QPushButton *>(QLatin1String(name)); }
     bool menuEnabled(const char *name) { return main.findChild<QMenu *>(QLatin1String(name))->menuAction()->isEnabled(); }
+    // Waits (at most five seconds) until the poller has finished n more cycles.
+    bool waitPollCycles(int n)
+    {
+        TThread_ST_ALS_READ *poller = main.poller();
+        if (!poller)
+            return false;
+        const int target = poller->cyclesDone() + n;
+        QElapsedTimer clock;
+        clock.start();
+        while (poller->cyclesDone() < target && clock.elapsed() < 5000)
+            QTest::qWait(5);
+        return poller->cyclesDone() >= target;
+    }
     void usePort(int number, int baud = 9600)
     {
         PortSettings s = main.port().settings();

@@ -23,17 +23,6 @@ QByteArray commandFrame(Command c)
 QString text(MainRig &rig, const char *name) { return rig.main.findChild<QLabel *>(QLatin1String(name))->text(); }
 bool lit(MainRig &rig, const char *name) { return rig.main.findChild<ThhALed *>(QLatin1String(name))->value(); }
 
-// Waits until the poller has finished n more cycles.
-bool waitCycles(MainRig &rig, int n)
-{
-    const int target = rig.main.poller()->cyclesDone() + n;
-    QElapsedTimer clock;
-    clock.start();
-    while (rig.main.poller()->cyclesDone() < target && clock.elapsed() < 5000)
-        QTest::qWait(5);
-    return rig.main.poller()->cyclesDone() >= target;
-}
-
 } // namespace
 
 class TestPoller : public QObject {
@@ -47,7 +36,7 @@ private slots:
         rig.usePort(1);
         rig.drive->clearTraffic();
         QVERIFY(rig.main.onLineSequence(QStringLiteral("1")));
-        QVERIFY(waitCycles(rig, 2));
+        QVERIFY(rig.waitPollCycles(2));
         rig.main.stopPoller();
 
         // The ALARM output is on (no alarm), so a cycle is four reads.
@@ -72,7 +61,7 @@ private slots:
         rig.usePort(1);
         QVERIFY(rig.drive->setServoOn(true));
         QVERIFY(rig.main.onLineSequence(QStringLiteral("1")));
-        QVERIFY(waitCycles(rig, 3));
+        QVERIFY(rig.waitPollCycles(3));
         QVERIFY(lit(rig, "LED_SOVOEN_1"));
         QVERIFY(lit(rig, "LED_SVONEN"));
 
@@ -94,10 +83,10 @@ private slots:
         const uint16_t estop = 1u << 9; // keep the emergency stop contact closed
         rig.drive->setInputs(estop | 0x0001); // pin 0 on, pin 2 off
         QVERIFY(rig.main.onLineSequence(QStringLiteral("1")));
-        QVERIFY(waitCycles(rig, 3));
+        QVERIFY(rig.waitPollCycles(3));
         QVERIFY(!lit(rig, "LED_SOVOEN_1"));
         rig.drive->setInputs(estop | 0x0004); // pin 0 off, pin 2 on
-        QVERIFY(waitCycles(rig, 3));
+        QVERIFY(rig.waitPollCycles(3));
         QVERIFY(lit(rig, "LED_SOVOEN_1"));
     }
 
@@ -109,7 +98,7 @@ private slots:
         rig.drive->setRegister(800, 25); // P8-01: SETUP1, above 18
         rig.drive->setRegister(801, 7);  // P8-02: RDY
         QVERIFY(rig.main.onLineSequence(QStringLiteral("1")));
-        QVERIFY(waitCycles(rig, 3));
+        QVERIFY(rig.waitPollCycles(3));
         QCOMPARE(text(rig, "Lbl_Input_02"), QStringLiteral("ESTOP"));
         // P8-01 above 18: the output labels keep their texts.
         QCOMPARE(text(rig, "Lbl_Output_01"), QStringLiteral("BRAKE"));
@@ -117,10 +106,10 @@ private slots:
         // Changed on the drive's panel: no new label until the next trigger.
         rig.drive->setRegister(701, 9);
         rig.drive->setRegister(800, 18);
-        QVERIFY(waitCycles(rig, 2));
+        QVERIFY(rig.waitPollCycles(2));
         QCOMPARE(text(rig, "Lbl_Input_02"), QStringLiteral("ESTOP"));
         rig.main.startWatchdog(); // Confirm in the on-line dialog
-        QVERIFY(waitCycles(rig, 2));
+        QVERIFY(rig.waitPollCycles(2));
         QCOMPARE(text(rig, "Lbl_Input_02"), QStringLiteral("SPD1"));
         QCOMPARE(text(rig, "Lbl_Output_01"), QStringLiteral("RDY"));
         QCOMPARE(text(rig, "Lbl_Output_10"), QStringLiteral("A_CODE3"));
@@ -139,7 +128,7 @@ private slots:
         MainRig rig;
         rig.usePort(1);
         QVERIFY(rig.main.onLineSequence(QStringLiteral("1")));
-        QVERIFY(waitCycles(rig, 1));
+        QVERIFY(rig.waitPollCycles(1));
         rig.drive->setSilent(true);
         QTRY_VERIFY_WITH_TIMEOUT(rig.main.poller()->isFinished(), 5000);
         QCOMPARE(rig.messages.shown, QStringList{QString::fromLatin1(texts::CheckComport)});
@@ -154,7 +143,7 @@ private slots:
         MainRig rig;
         rig.usePort(1);
         QVERIFY(rig.main.onLineSequence(QStringLiteral("1")));
-        QVERIFY(waitCycles(rig, 1));
+        QVERIFY(rig.waitPollCycles(1));
         rig.drive->corruptNextCrc(7);
         QTRY_VERIFY_WITH_TIMEOUT(!rig.main.port().isOpen(), 5000);
         QCOMPARE(rig.messages.shown, QStringList{QString::fromLatin1(texts::CrcErrorLimit)});
@@ -169,7 +158,7 @@ private slots:
         rig.usePort(1);
         QVERIFY(rig.main.onLineSequence(QStringLiteral("1")));
         for (int i = 0; i < 10; ++i) {
-            QVERIFY(waitCycles(rig, 1));
+            QVERIFY(rig.waitPollCycles(1));
             QWidget *child = rig.main.childWindows().open([&] { return new QWidget(&rig.main, Qt::Window); });
             QVERIFY(rig.main.poller() == nullptr);
             QVERIFY(!rig.main.isEnabled());

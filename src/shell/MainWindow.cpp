@@ -24,6 +24,7 @@
 #include "shell/CommDialogs.h"
 #include "params/Catalogue.h"
 #include "shell/AboutWindow.h"
+#include "testop/InputWindow.h"
 #include "shell/ConnectionWindow.h"
 #include "widgets/ProcessWindow.h"
 #include "widgets/ALed.h"
@@ -292,7 +293,7 @@ void TForm_Main::buildMenus()
 
     QMenu *tools = bar->addMenu(QStringLiteral("Tools"));
     tools->setObjectName(QStringLiteral("TOOLS1"));
-    item(tools, "INPUT_PORT", "Input Control");
+    connect(item(tools, "INPUT_PORT", "Input Control"), &QAction::triggered, this, &TForm_Main::INPUT_PORTClick);
     item(tools, "Monitor1", "Monitor");
     item(tools, "Report1", "Report");
     separator(tools, "N2");
@@ -573,6 +574,11 @@ void TForm_Main::Download1Click()
         children_.open([this] { return new TForm_DownLoad(session_, *process_, this); }));
     if (window)
         window->chooseFile();
+}
+
+void TForm_Main::INPUT_PORTClick()
+{
+    children_.open([this] { return new TForm_Input_IO(session_, this); });
 }
 
 void TForm_Main::BtnexitClick() { close(); }

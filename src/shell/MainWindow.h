@@ -62,6 +62,8 @@ public:
     void OPEN1Click();
     // "Write(PC->SERVO)": a parameter file into the drive, through TForm_DownLoad.
     void Download1Click();
+    // "Input Control": the input signal control panel.
+    void INPUT_PORTClick();
 
     void BtnexitClick();
     void EXIT1Click();

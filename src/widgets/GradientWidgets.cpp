@@ -172,4 +172,17 @@ void Gradpanl::paintEvent(QPaintEvent *)
     }
 }
 
+Hemibtn *MakeEstopButton(QWidget *parent)
+{
+    auto *estop = new Hemibtn(QStringLiteral("E-STOP"), parent);
+    estop->setObjectName(QStringLiteral("BTN_ESTOP"));
+    estop->setStartColor(QColor(255, 90, 90));
+    estop->setEndColor(QColor(190, 0, 0));
+    estop->setCaptionColor(Qt::white);
+    QFont bold = estop->font();
+    bold.setBold(true);
+    estop->setFont(bold);
+    return estop;
+}
+
 } // namespace velmora

@@ -68,6 +68,10 @@ public:
         : GradientButton(Shape::Hemisphere, caption, parent) {}
 };
 
+// The round red "E-STOP" button of the windows that move the motor or force its inputs,
+// named BTN_ESTOP.
+Hemibtn *MakeEstopButton(QWidget *parent);
+
 // A panel with a vertical gradient background and an optional caption.
 class Gradpanl : public QFrame {
     Q_OBJECT

@@ -1,7 +1,7 @@
 // Takes the README's screenshot: the main window on line against the simulated drive.
 // Usage: velmora-screenshot OUT.png [GROUP]   (under a display, e.g. xvfb-run)
 // With GROUP (1 to 9) the picture is of that parameter page instead; with "download FILE"
-// it is of the write-to-drive window previewing FILE.
+// it is of the write-to-drive window previewing FILE; with "input" of the input panel.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QScreen>
@@ -35,12 +35,17 @@ int main(int argc, char *argv[])
     if (!main.onLineSequence(QStringLiteral("1")))
         return 1;
     drive->setServoOn(true);
-    const bool download = argc > 3 && QByteArray(argv[2]) == "download";
-    const int group = argc > 2 && !download ? atoi(argv[2]) : 0;
+    const QByteArray mode = argc > 2 ? QByteArray(argv[2]) : QByteArray();
+    const bool download = argc > 3 && mode == "download";
+    const int group = mode.toInt();
     QTimer::singleShot(1500, &app, [&] {
         QWidget *target = &main;
         if (group >= 1 && group <= 9) {
             main.openParamPage(group);
+            target = main.childWindows().current();
+            QApplication::processEvents();
+        } else if (mode == "input") {
+            main.INPUT_PORTClick();
             target = main.childWindows().current();
             QApplication::processEvents();
         } else if (download) {

@@ -1,0 +1,1 @@
+#include "tuning/AutoTuningWindow.h"

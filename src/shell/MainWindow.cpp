@@ -25,6 +25,7 @@
 #include "params/Catalogue.h"
 #include "shell/AboutWindow.h"
 #include "testop/InputWindow.h"
+#include "tuning/ManualTuningWindow.h"
 #include "shell/ConnectionWindow.h"
 #include "widgets/ProcessWindow.h"
 #include "widgets/ALed.h"
@@ -243,7 +244,8 @@ void TForm_Main::buildModeGroups(QWidget *client)
     addButton(test, "BtnJOG", "Jog", QRect(8, 20, 96, 32), false);
     addButton(test, "BtnAuto_Jog", "Auto Jog", QRect(110, 20, 96, 32), false);
     addButton(test, "BtnAutoTune", "Auto Tuning", QRect(8, 56, 96, 32), false);
-    addButton(test, "BtnManuTune", "Manual Tuning", QRect(110, 56, 96, 32), false);
+    connect(addButton(test, "BtnManuTune", "Manual Tuning", QRect(110, 56, 96, 32), false), &QPushButton::clicked, this,
+            &TForm_Main::BtnManuTuneClick);
 }
 
 void TForm_Main::buildAlarmGroup(QWidget *client)
@@ -404,11 +406,11 @@ void TForm_Main::setOnLineState(bool onLine)
     findChild<QPushButton *>(QStringLiteral("BtnON_Line"))->setEnabled(!onLine);
     findChild<QPushButton *>(QStringLiteral("BtnOFF_LINE"))->setEnabled(onLine);
     for (const char *name : {"btnP1", "BtnP2", "BtnP3", "BtnP4", "BtnP5", "btnP6", "btnP7", "btnP8", "btnP9",
-                             "btnALS_02", "btnALS_03", "btnALS_04", "BtnJOG", "BtnAuto_Jog", "BtnAutoTune"})
+                             "btnALS_02", "btnALS_03", "btnALS_04", "BtnJOG", "BtnAuto_Jog", "BtnAutoTune",
+                             "BtnManuTune"})
         findChild<QPushButton *>(QLatin1String(name))->setEnabled(onLine);
     // Alarm Info explains the present alarm, so it is offered while on line.
     findChild<QPushButton *>(QStringLiteral("btnALS_Detail"))->setEnabled(onLine);
-    findChild<QPushButton *>(QStringLiteral("BtnManuTune"))->setEnabled(false);
     findChild<QMenu *>(QStringLiteral("File1"))->menuAction()->setEnabled(onLine);
     findChild<QMenu *>(QStringLiteral("TOOLS1"))->menuAction()->setEnabled(onLine);
 }
@@ -579,6 +581,11 @@ void TForm_Main::Download1Click()
 void TForm_Main::INPUT_PORTClick()
 {
     children_.open([this] { return new TForm_Input_IO(session_, this); });
+}
+
+void TForm_Main::BtnManuTuneClick()
+{
+    children_.open([this] { return new TForm_ManualTuning(session_, this); });
 }
 
 void TForm_Main::BtnexitClick() { close(); }

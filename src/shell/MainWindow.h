@@ -64,6 +64,8 @@ public:
     void Download1Click();
     // "Input Control": the input signal control panel.
     void INPUT_PORTClick();
+    // "Manual Tuning": the manual tuning window.
+    void BtnManuTuneClick();
 
     void BtnexitClick();
     void EXIT1Click();

@@ -8,6 +8,7 @@ packages=(
   fonts-noto-cjk
   xvfb xauth
   clang libclang-rt-14-dev
+  libxlsxwriter-dev python3-openpyxl
 )
 
 missing=()

@@ -70,37 +70,13 @@ ReplyOutcome TThread_Alarm_Present::run()
 
 TThread_ST_ALS_READ::TThread_ST_ALS_READ(DriveSession &session, MonitorState &state, MonitorView &view,
                                          QObject *parent)
-    : QThread(parent), s_(session), state_(state), view_(view)
+    : LoopThread(parent), s_(session), state_(state), view_(view)
 {
 }
 
 TThread_ST_ALS_READ::~TThread_ST_ALS_READ()
 {
     stopAndWait();
-}
-
-void TThread_ST_ALS_READ::stopAndWait()
-{
-    stop_ = true;
-    if (!isRunning())
-        return;
-    // The cycle in progress hands steps to this thread: wait in an event loop, never in
-    // QThread::wait().
-    QEventLoop loop;
-    connect(this, &QThread::finished, &loop, &QEventLoop::quit);
-    if (isRunning())
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-    wait();
-}
-
-void TThread_ST_ALS_READ::run()
-{
-    try {
-        while (!stop_ && cycle())
-            ++cycles_;
-    } catch (...) {
-        // A fault inside a cycle ends the poller without a message.
-    }
 }
 
 bool TThread_ST_ALS_READ::cycle()

@@ -12,6 +12,7 @@
 #include <cstdint>
 
 #include "link/DriveSession.h"
+#include "link/LoopThread.h"
 
 namespace velmora {
 
@@ -60,29 +61,24 @@ private:
     MonitorView &view_;
 };
 
-class TThread_ST_ALS_READ : public QThread {
+class TThread_ST_ALS_READ : public LoopThread {
     Q_OBJECT
 public:
     TThread_ST_ALS_READ(DriveSession &session, MonitorState &state, MonitorView &view, QObject *parent = nullptr);
     ~TThread_ST_ALS_READ() override;
 
-    // Asks the poller to end at the top of its next cycle and waits until it has, keeping
-    // the user-interface thread's events (the cycle's own steps) running meanwhile.
-    void stopAndWait();
-    int cyclesDone() const { return cycles_; }
+    int cyclesDone() const { return roundsDone(); }
 
-    // One cycle; the whole loop is run() over this. False when the poller must end.
+    // One cycle; the whole loop repeats this. False when the poller must end.
     bool cycle();
 
 protected:
-    void run() override;
+    bool round() override { return cycle(); }
 
 private:
     DriveSession &s_;
     MonitorState &state_;
     MonitorView &view_;
-    std::atomic<bool> stop_{false};
-    std::atomic<int> cycles_{0};
 };
 
 } // namespace velmora

@@ -24,7 +24,9 @@
 #include "shell/CommDialogs.h"
 #include "params/Catalogue.h"
 #include "shell/AboutWindow.h"
+#include "testop/AutoJogWindow.h"
 #include "testop/InputWindow.h"
+#include "testop/JogWindow.h"
 #include "tuning/ManualTuningWindow.h"
 #include "shell/ConnectionWindow.h"
 #include "widgets/ProcessWindow.h"
@@ -241,8 +243,10 @@ void TForm_Main::buildModeGroups(QWidget *client)
     }
 
     QGroupBox *test = addGroup(client, "TestModeGroupBox", "Funtion mode", QRect(574, 338, 214, 96));
-    addButton(test, "BtnJOG", "Jog", QRect(8, 20, 96, 32), false);
-    addButton(test, "BtnAuto_Jog", "Auto Jog", QRect(110, 20, 96, 32), false);
+    connect(addButton(test, "BtnJOG", "Jog", QRect(8, 20, 96, 32), false), &QPushButton::clicked, this,
+            &TForm_Main::BtnJOGClick);
+    connect(addButton(test, "BtnAuto_Jog", "Auto Jog", QRect(110, 20, 96, 32), false), &QPushButton::clicked, this,
+            &TForm_Main::BtnAuto_JogClick);
     addButton(test, "BtnAutoTune", "Auto Tuning", QRect(8, 56, 96, 32), false);
     connect(addButton(test, "BtnManuTune", "Manual Tuning", QRect(110, 56, 96, 32), false), &QPushButton::clicked, this,
             &TForm_Main::BtnManuTuneClick);
@@ -581,6 +585,16 @@ void TForm_Main::Download1Click()
 void TForm_Main::INPUT_PORTClick()
 {
     children_.open([this] { return new TForm_Input_IO(session_, this); });
+}
+
+void TForm_Main::BtnJOGClick()
+{
+    children_.open([this] { return new TForm_JOG(session_, this); });
+}
+
+void TForm_Main::BtnAuto_JogClick()
+{
+    children_.open([this] { return new TForm_AUTOJOG(session_, this); });
 }
 
 void TForm_Main::BtnManuTuneClick()

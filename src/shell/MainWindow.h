@@ -64,6 +64,9 @@ public:
     void Download1Click();
     // "Input Control": the input signal control panel.
     void INPUT_PORTClick();
+    // "Jog" and "Auto Jog": the jog and programmed-jog windows.
+    void BtnJOGClick();
+    void BtnAuto_JogClick();
     // "Manual Tuning": the manual tuning window.
     void BtnManuTuneClick();
 

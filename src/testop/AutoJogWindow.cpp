@@ -1,1 +1,269 @@
 #include "testop/AutoJogWindow.h"
+
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+
+#include "link/Texts.h"
+#include "link/Transactions.h"
+#include "params/Catalogue.h"
+#include "widgets/GradientWidgets.h"
+#include "widgets/Placement.h"
+#include "widgets/TextBoxes.h"
+
+namespace velmora {
+
+namespace {
+
+constexpr int kMargin = 10;
+constexpr int kRowHeight = 24, kRowPitch = 26;
+constexpr int kIdWidth = 60, kNameWidth = 190, kValueWidth = 80, kEditWidth = 90, kSetWidth = 44;
+constexpr int kGap = 3;
+constexpr int kClientWidth = 2 * kMargin + kIdWidth + kNameWidth + kValueWidth + kEditWidth + kSetWidth + 4 * kGap;
+
+// Rows 1 .. 16 (registers 1003 .. 1018): the object names of the value box and the edit,
+// whose spelling varies from row to row. The Set buttons are all btnAutojog_nn.
+struct RowNames {
+    const char *value;
+    const char *edit;
+};
+constexpr std::array<RowNames, TForm_AUTOJOG::kPlaces> kRowNames{{
+    {nullptr, nullptr}, // 1002, the run mode
+    {"STextAutojog_02", "EditAutoJog_02"},
+    {"STextAutoJog_03", "EditAutojog_03"},
+    {"STextAutoJog_04", "EditAutojog_04"},
+    {"STextAutoJog_05", "EditAutoJog_05"},
+    {"STextAutoJog_06", "EditAutojog_06"},
+    {"STextAutojog_07", "EditAutoJog_07"},
+    {"STextAutojog_08", "EditAutoJog_08"},
+    {"STextAutojog_09", "EditAutoJog_09"},
+    {"STextAutojog_10", "EditAutoJog_10"},
+    {"STextAutojog_11", "EditAutoJog_11"},
+    {"STextAutojog_12", "EditAutoJog_12"},
+    {"STextAutojog_13", "EditAutoJog_13"},
+    {"STextAutojog_14", "EditAutoJog_14"},
+    {"STextAutojog_15", "EditAutoJog_15"},
+    {"STextAutojog_16", "EditAutoJog_16"},
+    {"STextAutojog_17", "EditAutoJog_17"},
+}};
+
+QString two(int n) { return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')); }
+
+// Odd rows are the speeds of steps 1 .. 8, even rows their times or revolution counts.
+QString rowName(int row)
+{
+    const int step = (row + 1) / 2;
+    return row % 2 == 1 ? QStringLiteral("Jog Speed%1 [rpm]").arg(step)
+                        : QStringLiteral("Jog Time%1/REV%1 [sec]/[rev]").arg(step);
+}
+
+} // namespace
+
+// ---- block read ----
+
+TThread_AutoJOG_READ::TThread_AutoJOG_READ(TForm_AUTOJOG &form) : s_(form.session()), form_(form) {}
+
+ReplyOutcome TThread_AutoJOG_READ::run()
+{
+    const ReplyOutcome o = ReadRegisters(s_, AutoJogDefs[0].Address, uint16_t(AutoJogDefs.size()));
+    // Only the drive's answer is shown: after a lost or bad reply the decoded values belong
+    // to some earlier read, not to the pattern.
+    if (o != ReplyOutcome::Good)
+        return o;
+    QStringList texts;
+    for (size_t i = 0; i < AutoJogDefs.size(); ++i)
+        texts << FormatParamValue(s_.reply.decodedValues[i + 1], AutoJogDefs[i].Decimals);
+    s_.runOnUi([this, &texts] { form_.showBlock(texts); });
+    return o;
+}
+
+// ---- window ----
+
+TForm_AUTOJOG::TForm_AUTOJOG(DriveSession &session, QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                          | Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint),
+      s_(session)
+{
+    setObjectName(QStringLiteral("TForm_AUTOJOG"));
+    setWindowTitle(QStringLiteral("AUTOJOG"));
+
+    const int widths[] = {kIdWidth, kNameWidth, kValueWidth, kEditWidth};
+    const char *heads[][2] = {{"Label2", "Menu"}, {"Label3", "Name"}, {"Label6", "Value"}, {"Label1", "Edit"}};
+    int x = kMargin;
+    for (int i = 0; i < 4; ++i) {
+        auto *head = new QLabel(QLatin1String(heads[i][1]), this);
+        head->setObjectName(QLatin1String(heads[i][0]));
+        head->setAlignment(Qt::AlignCenter);
+        head->setGeometry(x, kMargin, widths[i], 20);
+        x += widths[i] + kGap;
+    }
+
+    int y = kMargin + 24;
+    for (int row = 1; row < kPlaces; ++row, y += kRowPitch) {
+        x = kMargin;
+        auto place = [&](QWidget *w, int width) {
+            w->setGeometry(x, y, width, kRowHeight);
+            x += width + kGap;
+        };
+        place(SunkenText(this, QStringLiteral("JOG-") + two(row + 3), {}), kIdWidth);
+        QLabel *name = SunkenText(this, rowName(row), {});
+        name->setAlignment(Qt::AlignVCenter | Qt::AlignLeft);
+        name->setIndent(4);
+        place(name, kNameWidth);
+        QLabel *value = SunkenText(this, QString(), {});
+        value->setObjectName(QLatin1String(kRowNames[size_t(row)].value));
+        place(value, kValueWidth);
+        values_[size_t(row)] = value;
+        auto *edit = new QLineEdit(this);
+        edit->setObjectName(QLatin1String(kRowNames[size_t(row)].edit));
+        place(edit, kEditWidth);
+        edits_[size_t(row)] = edit;
+        auto *set = new GradRoundBtn(QStringLiteral("Set"), this);
+        set->setObjectName(QStringLiteral("btnAutojog_") + two(row + 1));
+        place(set, kSetWidth);
+        setButtons_[size_t(row)] = set;
+        connect(set, &QPushButton::clicked, this, [this, row] { btnAutojogClick(row); });
+    }
+
+    // The mode buttons inside "Mode select / Run ", beside the off button.
+    y += 8;
+    auto *onOff = new QGroupBox(QStringLiteral("AUTO JOG ON/OFF"), this);
+    onOff->setObjectName(QStringLiteral("GroupBox2"));
+    const int onOffWidth = kClientWidth - 2 * kMargin;
+    onOff->setGeometry(kMargin, y, onOffWidth, 100);
+    auto *modes = new QGroupBox(QStringLiteral("Mode select / Run "), onOff);
+    modes->setObjectName(QStringLiteral("GroupBox1"));
+    const int modesWidth = onOffWidth * 2 / 3;
+    modes->setGeometry(10, 24, modesWidth, 66);
+    const int modeButton = (modesWidth - 3 * 10) / 2;
+    mode1_ = new GradRoundBtn(QStringLiteral("Mode 1"), modes);
+    mode1_->setObjectName(QStringLiteral("btnAJog1_On"));
+    mode1_->setGeometry(10, 24, modeButton, 32);
+    connect(mode1_, &QPushButton::clicked, this, &TForm_AUTOJOG::btnAJog1_OnClick);
+    mode2_ = new GradRoundBtn(QStringLiteral("Mode 2"), modes);
+    mode2_->setObjectName(QStringLiteral("btnAJog2_On"));
+    mode2_->setGeometry(20 + modeButton, 24, modeButton, 32);
+    connect(mode2_, &QPushButton::clicked, this, &TForm_AUTOJOG::btnAJog2_OnClick);
+    auto *off = new GradRoundBtn(QStringLiteral("Auto-JOG OFF"), onOff);
+    off->setObjectName(QStringLiteral("btnAJog_Off"));
+    off->setGeometry(modesWidth + 20, 48, onOffWidth - modesWidth - 30, 32);
+    connect(off, &QPushButton::clicked, this, &TForm_AUTOJOG::btnAJog_OffClick);
+
+    y += 100 + 10;
+    auto *reflash = new GradRoundBtn(QStringLiteral("Read Again"), this);
+    reflash->setObjectName(QStringLiteral("btnReflash"));
+    reflash->setGeometry(kClientWidth - 2 * (100 + kMargin), y, 100, 32);
+    connect(reflash, &QPushButton::clicked, this, &TForm_AUTOJOG::btnReflashClick);
+    close_ = new GradRoundBtn(QStringLiteral("Close"), this);
+    close_->setObjectName(QStringLiteral("btnClose"));
+    close_->setGeometry(kClientWidth - (100 + kMargin), y, 100, 32);
+    connect(close_, &QPushButton::clicked, this, &TForm_AUTOJOG::btnCloseClick);
+
+    setFixedSize(kClientWidth, y + 32 + kMargin);
+    CentreOnScreen(this);
+}
+
+TForm_AUTOJOG::~TForm_AUTOJOG() = default;
+
+template <class Handler> void TForm_AUTOJOG::busy(Handler &&handler)
+{
+    ++busy_;
+    handler();
+    if (--busy_ == 0 && closePending_) {
+        closePending_ = false;
+        close();
+    }
+}
+
+void TForm_AUTOJOG::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (shownOnce_)
+        return;
+    shownOnce_ = true;
+    busy([this] { TThread_AutoJOG_READ(*this).run(); });
+}
+
+void TForm_AUTOJOG::closeEvent(QCloseEvent *event)
+{
+    // The window must outlive the exchange it waits in.
+    if (busy_) {
+        closePending_ = true;
+        event->ignore();
+        return;
+    }
+    // Nothing is sent: a pattern that runs goes on running.
+    autoJogPageOpen_ = false;
+    QWidget::closeEvent(event);
+}
+
+void TForm_AUTOJOG::showBlock(const QStringList &texts)
+{
+    if (!autoJogPageOpen_)
+        return;
+    for (int i = 1; i < kPlaces && i < texts.size(); ++i)
+        values_[size_t(i)]->setText(texts[i]);
+}
+
+void TForm_AUTOJOG::btnReflashClick()
+{
+    busy([this] {
+        for (int i = 1; i < kPlaces; ++i)
+            values_[size_t(i)]->clear();
+        TThread_AutoJOG_READ(*this).run();
+    });
+}
+
+void TForm_AUTOJOG::btnAutojogClick(int row)
+{
+    if (row < 1 || row >= kPlaces)
+        return;
+    busy([this, row] {
+        QLabel *display = values_[size_t(row)];
+        ValueWrite(s_, AutoJogDefs[size_t(row)], edits_[size_t(row)]->text(), false,
+                   [display](const QString &text) { display->setText(text); });
+    });
+}
+
+bool TForm_AUTOJOG::modeCommand(Command command)
+{
+    if (CommandExchange(s_, command))
+        return true;
+    s_.showMessage(QString::fromLatin1(texts::InstructionFail));
+    return false;
+}
+
+void TForm_AUTOJOG::btnAJog1_OnClick()
+{
+    busy([this] {
+        if (modeCommand(Command::ProgrammedJogMode1))
+            mode2_->setEnabled(false);
+    });
+}
+
+void TForm_AUTOJOG::btnAJog2_OnClick()
+{
+    busy([this] {
+        if (modeCommand(Command::ProgrammedJogMode2))
+            mode1_->setEnabled(false);
+    });
+}
+
+void TForm_AUTOJOG::btnAJog_OffClick()
+{
+    busy([this] {
+        if (modeCommand(Command::ProgrammedJogOff)) {
+            close_->setEnabled(true);
+            mode1_->setEnabled(true);
+            mode2_->setEnabled(true);
+        }
+    });
+}
+
+void TForm_AUTOJOG::btnCloseClick()
+{
+    close();
+}
+
+} // namespace velmora

@@ -1,1 +1,398 @@
 #include "testop/JogWindow.h"
+
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QStyle>
+
+#include "link/Texts.h"
+#include "link/Transactions.h"
+#include "params/Catalogue.h"
+#include "widgets/Placement.h"
+#include "widgets/TextBoxes.h"
+
+namespace velmora {
+
+namespace {
+
+constexpr int kMargin = 10;
+constexpr int kRowHeight = 24;
+constexpr int kIdWidth = 60, kNameWidth = 150, kValueWidth = 80, kEditWidth = 90, kSetWidth = 50;
+constexpr int kGap = 3;
+constexpr int kClientWidth = 2 * kMargin + kIdWidth + kNameWidth + kValueWidth + kEditWidth + kSetWidth + 4 * kGap;
+constexpr int kDirectionWidth = 190, kDirectionHeight = 110;
+constexpr int kEstopSize = 86;
+
+} // namespace
+
+// ---- direction button ----
+
+JogDirectionButton::JogDirectionButton(const QString &caption, QWidget *parent)
+    : GradRoundBtn(caption, parent)
+{
+    setFocusPolicy(Qt::NoFocus);
+    setCaptionColor(QColor::fromRgba(CaptionGreen));
+    QFont f = font();
+    f.setPointSize(f.pointSize() * 2);
+    f.setBold(true);
+    setFont(f);
+    setRunning(false);
+}
+
+void JogDirectionButton::setRunning(bool running)
+{
+    running_ = running;
+    const QColor face = QColor::fromRgba(running ? RunningFace : IdleFace);
+    setStartColor(face);
+    setEndColor(face);
+}
+
+void JogDirectionButton::mousePressEvent(QMouseEvent *event)
+{
+    event->accept();
+    // A second mouse button while one is held changes nothing: the motor already runs.
+    if (held_)
+        return;
+    held_ = true;
+    emit mouseDown();
+}
+
+void JogDirectionButton::mouseReleaseEvent(QMouseEvent *event)
+{
+    event->accept();
+    if (event->buttons() == Qt::NoButton)
+        letGo();
+}
+
+void JogDirectionButton::releaseIfLetGo()
+{
+    if (held_ && QGuiApplication::mouseButtons() == Qt::NoButton)
+        letGo();
+}
+
+void JogDirectionButton::letGo()
+{
+    if (!held_)
+        return;
+    held_ = false;
+    emit mouseUp();
+}
+
+void JogDirectionButton::hideEvent(QHideEvent *event)
+{
+    // A hidden or disabled button gets no release; the next press must count again.
+    held_ = false;
+    GradRoundBtn::hideEvent(event);
+}
+
+void JogDirectionButton::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::EnabledChange && !isEnabled())
+        held_ = false;
+    GradRoundBtn::changeEvent(event);
+}
+
+// ---- jog-speed read ----
+
+TThread_JOG_READ::TThread_JOG_READ(TForm_JOG &form) : s_(form.session()), form_(form) {}
+
+ReplyOutcome TThread_JOG_READ::run()
+{
+    const TParamDef &def = JogDefs[0];
+    const ReplyOutcome o = ReadRegisters(s_, def.Address, 1);
+    // Only the drive's answer is shown: after a lost or bad reply entry 1 belongs to some
+    // earlier read, not to the jog speed.
+    if (o != ReplyOutcome::Good)
+        return o;
+    const QString text = FormatParamValue(s_.reply.decodedValues[1], def.Decimals);
+    s_.runOnUi([this, &text] { form_.showJogSpeed(text); });
+    return o;
+}
+
+// ---- window ----
+
+TForm_JOG::TForm_JOG(DriveSession &session, QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                          | Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint),
+      s_(session)
+{
+    setObjectName(QStringLiteral("TForm_JOG"));
+    setWindowTitle(QStringLiteral("JOG MODE"));
+
+    // Column heads and the jog-speed row.
+    const int widths[] = {kIdWidth, kNameWidth, kValueWidth, kEditWidth};
+    const char *heads[][2] = {{"Label2", "Menu"}, {"Label3", "Name"}, {"Label6", "Value"}, {"Label1", "Edit"}};
+    int x = kMargin;
+    for (int i = 0; i < 4; ++i) {
+        auto *head = new QLabel(QLatin1String(heads[i][1]), this);
+        head->setObjectName(QLatin1String(heads[i][0]));
+        head->setAlignment(Qt::AlignCenter);
+        head->setGeometry(x, kMargin, widths[i], 20);
+        x += widths[i] + kGap;
+    }
+    int y = kMargin + 24;
+    x = kMargin;
+    QLabel *item = SunkenText(this, QStringLiteral("JOG-02"), QRect(x, y, kIdWidth, kRowHeight));
+    item->setObjectName(QStringLiteral("StaticText1"));
+    x += kIdWidth + kGap;
+    QLabel *name = SunkenText(this, QStringLiteral("Key Jog Speed[RPM]"), QRect(x, y, kNameWidth, kRowHeight));
+    name->setObjectName(QStringLiteral("StaticText2"));
+    name->setAlignment(Qt::AlignVCenter | Qt::AlignLeft);
+    name->setIndent(4);
+    x += kNameWidth + kGap;
+    speed_ = SunkenText(this, QString(), QRect(x, y, kValueWidth, kRowHeight));
+    speed_->setObjectName(QStringLiteral("STextJOG_01"));
+    x += kValueWidth + kGap;
+    speedEdit_ = new QLineEdit(this);
+    speedEdit_->setObjectName(QStringLiteral("EditJOG_01"));
+    speedEdit_->setGeometry(x, y, kEditWidth, kRowHeight);
+    x += kEditWidth + kGap;
+    auto *set = new GradRoundBtn(QStringLiteral("Set"), this);
+    set->setObjectName(QStringLiteral("btnJOG_01"));
+    set->setGeometry(x, y, kSetWidth, kRowHeight);
+    connect(set, &QPushButton::clicked, this, &TForm_JOG::btnJOG_01Click);
+
+    // The warning.
+    y += kRowHeight + 12;
+    auto *image = new QLabel(this);
+    image->setObjectName(QStringLiteral("Image1"));
+    image->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(32, 32));
+    image->setGeometry(kMargin, y, 32, 32);
+    auto *warning = new QLabel(QStringLiteral("Check safety before JOG ON !!!"), this);
+    warning->setObjectName(QStringLiteral("lbl_warning01"));
+    QFont bold = warning->font();
+    bold.setBold(true);
+    warning->setFont(bold);
+    QPalette red = warning->palette();
+    red.setColor(QPalette::WindowText, Qt::red);
+    warning->setPalette(red);
+    warning->setGeometry(kMargin + 40, y, kClientWidth - 2 * kMargin - 40, 32);
+
+    // Jog mode on and off, and the emergency stop beside them.
+    y += 32 + 10;
+    auto *mode = new QGroupBox(QStringLiteral("JOG MODE ON/OFF"), this);
+    mode->setObjectName(QStringLiteral("GroupBox2"));
+    const int modeWidth = kClientWidth - 2 * kMargin - kEstopSize - 20;
+    mode->setGeometry(kMargin, y, modeWidth, kEstopSize);
+    auto *jogOn = new GradRoundBtn(QStringLiteral("JOG ON"), mode);
+    jogOn->setObjectName(QStringLiteral("BtnJogOn"));
+    const int modeButton = (modeWidth - 3 * 12) / 2;
+    jogOn->setGeometry(12, 30, modeButton, 40);
+    connect(jogOn, &QPushButton::clicked, this, &TForm_JOG::BtnJogOnClick);
+    jogOff_ = new GradRoundBtn(QStringLiteral("JOG OFF"), mode);
+    jogOff_->setObjectName(QStringLiteral("BtnJogOff"));
+    jogOff_->setGeometry(24 + modeButton, 30, modeButton, 40);
+    connect(jogOff_, &QPushButton::clicked, this, &TForm_JOG::BtnJogOffClick);
+    auto *estop = MakeEstopButton(this);
+    estop->setGeometry(kClientWidth - kMargin - kEstopSize - 4, y, kEstopSize, kEstopSize);
+    connect(estop, &QPushButton::clicked, this, &TForm_JOG::BTN_ESTOPClick);
+
+    // Direction buttons under their labels.
+    y += kEstopSize + 10;
+    auto *direction = new QGroupBox(QStringLiteral("Direction Select / RUN"), this);
+    direction->setObjectName(QStringLiteral("GroupBox1"));
+    const int directionBoxWidth = kClientWidth - 2 * kMargin;
+    direction->setGeometry(kMargin, y, directionBoxWidth, kDirectionHeight + 64);
+    const int side = (directionBoxWidth - 2 * kDirectionWidth) / 3;
+    reverse_ = new JogDirectionButton(QStringLiteral("CCW"), direction);
+    reverse_->setObjectName(QStringLiteral("BtnJog_Reverse"));
+    forward_ = new JogDirectionButton(QStringLiteral("CW"), direction);
+    forward_->setObjectName(QStringLiteral("BtnJog_Forward1"));
+    int bx = side;
+    for (JogDirectionButton *b : {reverse_, forward_}) {
+        auto *label = new QLabel(b->text(), direction);
+        label->setAlignment(Qt::AlignCenter);
+        label->setFont(bold);
+        label->setGeometry(bx, 24, kDirectionWidth, 20);
+        b->setGeometry(bx, 46, kDirectionWidth, kDirectionHeight);
+        bx += kDirectionWidth + side;
+    }
+    connect(reverse_, &JogDirectionButton::mouseDown, this, &TForm_JOG::BtnJog_ReverseMouseDown);
+    connect(reverse_, &JogDirectionButton::mouseUp, this, &TForm_JOG::BtnJog_ReverseMouseUp);
+    connect(forward_, &JogDirectionButton::mouseDown, this, &TForm_JOG::BtnJog_Forward1MouseDown);
+    connect(forward_, &JogDirectionButton::mouseUp, this, &TForm_JOG::BtnJog_Forward1MouseUp);
+    showDirectionButtons(false);
+
+    // Read Again and Close.
+    y += kDirectionHeight + 64 + 10;
+    auto *reflash = new GradRoundBtn(QStringLiteral("Read Again"), this);
+    reflash->setObjectName(QStringLiteral("btnReflash"));
+    reflash->setGeometry(kClientWidth - 2 * (100 + kMargin), y, 100, 32);
+    connect(reflash, &QPushButton::clicked, this, &TForm_JOG::btnReflashClick);
+    close_ = new GradRoundBtn(QStringLiteral("Close"), this);
+    close_->setObjectName(QStringLiteral("btnClose"));
+    close_->setGeometry(kClientWidth - (100 + kMargin), y, 100, 32);
+    connect(close_, &QPushButton::clicked, this, &TForm_JOG::btnCloseClick);
+
+    setFixedSize(kClientWidth, y + 32 + kMargin);
+    CentreOnScreen(this);
+}
+
+TForm_JOG::~TForm_JOG() = default;
+
+template <class Handler> void TForm_JOG::busy(Handler &&handler)
+{
+    ++busy_;
+    handler();
+    if (--busy_ == 0 && closePending_) {
+        closePending_ = false;
+        close();
+    }
+}
+
+void TForm_JOG::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (shownOnce_)
+        return;
+    shownOnce_ = true;
+    // The station number of this moment goes into every jog frame for the window's life.
+    const Command commands[FrameCount] = {Command::JogOn, Command::JogOff, Command::JogClockwise,
+                                          Command::JogCounterClockwise, Command::JogStop};
+    for (int f = 0; f < FrameCount; ++f)
+        frames_[size_t(f)] = BuildCommandFrame(commands[f], s_.req.stationNumber);
+    busy([this] { TThread_JOG_READ(*this).run(); });
+    showDirectionButtons(false);
+}
+
+void TForm_JOG::closeEvent(QCloseEvent *event)
+{
+    if (busy_) {
+        closePending_ = true;
+        event->ignore();
+        return;
+    }
+    // Nothing is sent: the drive stays in jog mode if it was.
+    jogPageOpen_ = false;
+    s_.discardAll();
+    QWidget::closeEvent(event);
+}
+
+void TForm_JOG::showJogSpeed(const QString &text)
+{
+    if (jogPageOpen_)
+        speed_->setText(text);
+}
+
+bool TForm_JOG::sendAndWait(Frame frame, bool clearAck)
+{
+    if (clearAck)
+        s_.reply.writeAck = 0;
+    const CommandFrame &bytes = frames_[size_t(frame)];
+    s_.handOverSend([this, &bytes] { s_.sendFrame(bytes.data(), kCommandFrameLength); });
+    TThread_CHK_RESPONSE(s_).run();
+    return s_.reply.writeAck == 1;
+}
+
+void TForm_JOG::refused()
+{
+    s_.showMessage(QString::fromLatin1(texts::InstructionFail));
+    s_.discardAll();
+}
+
+void TForm_JOG::showDirectionButtons(bool show)
+{
+    for (JogDirectionButton *b : {reverse_, forward_}) {
+        b->setEnabled(show);
+        b->setVisible(show);
+    }
+}
+
+void TForm_JOG::btnReflashClick()
+{
+    busy([this] {
+        speed_->clear();
+        TThread_JOG_READ(*this).run();
+    });
+}
+
+void TForm_JOG::btnJOG_01Click()
+{
+    busy([this] {
+        const TParamDef &def = JogDefs[0];
+        s_.CurParamDef = def;
+        if (!Change_Float2HEX(speedEdit_->text(), def, s_.req.writeWords[1])) {
+            s_.showMessage(QString::fromLatin1(texts::WrongParameter));
+            return;
+        }
+        // Whatever became of the write, the read shows what the drive holds now.
+        WriteOneExchange(s_, def);
+        TThread_JOG_READ(*this).run();
+    });
+}
+
+void TForm_JOG::BtnJogOnClick()
+{
+    busy([this] {
+        if (!sendAndWait(On)) {
+            refused();
+            return;
+        }
+        showDirectionButtons(true);
+        close_->setEnabled(false);
+    });
+}
+
+void TForm_JOG::BtnJogOffClick()
+{
+    busy([this] {
+        if (!sendAndWait(Off)) {
+            refused();
+            return;
+        }
+        // Jog mode is off, so nothing runs: whatever a refused stop left behind is undone.
+        showDirectionButtons(false);
+        reverse_->setRunning(false);
+        forward_->setRunning(false);
+        jogOff_->setEnabled(true);
+        close_->setEnabled(true);
+    });
+}
+
+void TForm_JOG::BTN_ESTOPClick()
+{
+    BtnJogOffClick();
+}
+
+void TForm_JOG::directionDown(JogDirectionButton *button, Frame run)
+{
+    busy([&] {
+        if (sendAndWait(run)) {
+            jogOff_->setEnabled(false);
+            button->setRunning(true);
+            return;
+        }
+        refused();
+        button->releaseIfLetGo();
+    });
+}
+
+void TForm_JOG::directionUp(JogDirectionButton *button)
+{
+    busy([&] {
+        // One clear for both stops: either acknowledgement will do.
+        s_.reply.writeAck = 0;
+        sendAndWait(Stop, false);
+        if (!sendAndWait(Stop, false)) {
+            refused();
+            return;
+        }
+        jogOff_->setEnabled(true);
+        button->setRunning(false);
+    });
+}
+
+void TForm_JOG::BtnJog_ReverseMouseDown() { directionDown(reverse_, CounterClockwise); }
+void TForm_JOG::BtnJog_ReverseMouseUp() { directionUp(reverse_); }
+void TForm_JOG::BtnJog_Forward1MouseDown() { directionDown(forward_, Clockwise); }
+void TForm_JOG::BtnJog_Forward1MouseUp() { directionUp(forward_); }
+
+void TForm_JOG::btnCloseClick()
+{
+    close();
+}
+
+} // namespace velmora

@@ -28,6 +28,7 @@
 #include "testop/InputWindow.h"
 #include "testop/JogWindow.h"
 #include "tuning/ManualTuningWindow.h"
+#include "tuning/MonitorWindow.h"
 #include "shell/ConnectionWindow.h"
 #include "widgets/ProcessWindow.h"
 #include "widgets/ALed.h"
@@ -300,7 +301,7 @@ void TForm_Main::buildMenus()
     QMenu *tools = bar->addMenu(QStringLiteral("Tools"));
     tools->setObjectName(QStringLiteral("TOOLS1"));
     connect(item(tools, "INPUT_PORT", "Input Control"), &QAction::triggered, this, &TForm_Main::INPUT_PORTClick);
-    item(tools, "Monitor1", "Monitor");
+    connect(item(tools, "Monitor1", "Monitor"), &QAction::triggered, this, &TForm_Main::Monitor1Click);
     item(tools, "Report1", "Report");
     separator(tools, "N2");
     connect(item(tools, "Download1", "Write(PC->SERVO)"), &QAction::triggered, this, &TForm_Main::Download1Click);
@@ -595,6 +596,11 @@ void TForm_Main::BtnJOGClick()
 void TForm_Main::BtnAuto_JogClick()
 {
     children_.open([this] { return new TForm_AUTOJOG(session_, this); });
+}
+
+void TForm_Main::Monitor1Click()
+{
+    children_.open([this] { return new TForm_Chart(session_, this); });
 }
 
 void TForm_Main::BtnManuTuneClick()

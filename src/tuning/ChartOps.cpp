@@ -1,0 +1,82 @@
+#include "tuning/ChartOps.h"
+
+#include <QFileInfo>
+
+#include <cmath>
+
+#include "link/MessageService.h"
+#include "tuning/StripChart.h"
+
+namespace velmora {
+
+void FollowHorizontally(StripChart &chart, const StripSeries &lead)
+{
+    const std::optional<qint64> x = lead.lastX();
+    if (x && double(*x) > chart.horizontalAxis().maximum())
+        chart.horizontalAxis().scroll(1);
+}
+
+void FollowVertically(StripChart &chart, const StripSeries &lead, double &previous, bool scrolling)
+{
+    const std::optional<double> y = lead.lastY();
+    if (!y)
+        return;
+    StripAxis &axis = chart.verticalAxis();
+    const double half = (axis.maximum() - axis.minimum()) / 2;
+    const double mid = axis.maximum() - half;
+    if (*y == mid)
+        return;
+    if (scrolling)
+        axis.scroll(*y - previous);
+    previous = *y;
+}
+
+bool ZoomChart(StripChart &chart, const StripSeries &lead, double xRange, double yRange)
+{
+    const std::optional<double> y = lead.lastY();
+    const std::optional<qint64> x = lead.lastX();
+    if (!y || !x)
+        return false;
+    StripAxis &v = chart.verticalAxis();
+    if (!v.setMaximum(*y + yRange) || !v.setMinimum(*y - yRange))
+        return false;
+    v.setAutomatic(false);
+    return chart.horizontalAxis().setMinimum(double(*x) - xRange);
+}
+
+bool AutoScaleChart(StripChart &chart, const StripSeries &lead, double xRange)
+{
+    chart.verticalAxis().setAutomatic(true);
+    const std::optional<qint64> x = lead.lastX();
+    return x && chart.horizontalAxis().setMinimum(double(*x) - xRange);
+}
+
+void ResetChartAxes(StripChart &chart)
+{
+    StripAxis &h = chart.horizontalAxis();
+    StripAxis &v = chart.verticalAxis();
+    h.setAutomatic(false);
+    v.setAutomatic(false);
+    h.setMinimum(-100);
+    h.setMaximum(0);
+    v.setMaximum(std::abs(v.minimum()) + 1);
+    v.setMinimum(-100);
+    v.setMaximum(100);
+}
+
+bool SaveChartAsBmp(const StripChart &chart, MessageService &messages)
+{
+    QString path = messages.chooseSaveFile(QStringLiteral("Save"), QStringLiteral("*.bmp"));
+    if (path.isEmpty())
+        return false;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".bmp");
+    QString error;
+    if (!chart.saveBmp(path, &error)) {
+        messages.error(QStringLiteral("The chart could not be saved as %1.").arg(path), error);
+        return false;
+    }
+    return true;
+}
+
+} // namespace velmora

@@ -1,8 +1,10 @@
 // Takes the README's screenshot: the main window on line against the simulated drive.
 // Usage: velmora-screenshot OUT.png [GROUP]   (under a display, e.g. xvfb-run)
 // With GROUP (1 to 9) the picture is of that parameter page instead; with "download FILE"
-// it is of the write-to-drive window previewing FILE; with "input" of the input panel.
+// it is of the write-to-drive window previewing FILE; with input, jog, autojog, manual or
+// monitor of that window.
 #include <QApplication>
+#include <QPushButton>
 #include <QElapsedTimer>
 #include <QScreen>
 #include <QTimer>
@@ -38,26 +40,42 @@ int main(int argc, char *argv[])
     const QByteArray mode = argc > 2 ? QByteArray(argv[2]) : QByteArray();
     const bool download = argc > 3 && mode == "download";
     const int group = mode.toInt();
-    QTimer::singleShot(1500, &app, [&] {
-        QWidget *target = &main;
-        if (group >= 1 && group <= 9) {
+    // Opens the window the mode names; false for the main window itself.
+    auto open = [&]() -> bool {
+        if (group >= 1 && group <= 9)
             main.openParamPage(group);
-            target = main.childWindows().current();
-            QApplication::processEvents();
-        } else if (mode == "input") {
+        else if (mode == "input")
             main.INPUT_PORTClick();
-            target = main.childWindows().current();
-            QApplication::processEvents();
-        } else if (download) {
+        else if (mode == "jog")
+            main.BtnJOGClick();
+        else if (mode == "autojog")
+            main.BtnAuto_JogClick();
+        else if (mode == "manual")
+            main.BtnManuTuneClick();
+        else if (mode == "monitor")
+            main.Monitor1Click();
+        else if (download) {
             messages.files = {QString::fromLocal8Bit(argv[3])};
             main.Download1Click();
-            target = main.childWindows().current();
+        } else
+            return false;
+        return true;
+    };
+    QTimer::singleShot(1500, &app, [&] {
+        QWidget *target = open() ? main.childWindows().current() : &main;
+        // A chart window samples for a while first, so its charts have something to show.
+        auto *start = target->findChild<QPushButton *>(QStringLiteral("Btn_Start"));
+        if (start)
+            start->click();
+        QTimer::singleShot(start ? 2000 : 0, &app, [&, target, start] {
+            if (start)
+                target->findChild<QPushButton *>(QStringLiteral("Btn_Stop"))->click();
             QApplication::processEvents();
-        }
-        const QPixmap shot = target->grab();
-        const bool ok = shot.save(QString::fromLocal8Bit(argv[1]));
-        main.stopPoller();
-        app.exit(ok ? 0 : 1);
+            const QPixmap shot = target->grab();
+            const bool ok = shot.save(QString::fromLocal8Bit(argv[1]));
+            main.stopPoller();
+            app.exit(ok ? 0 : 1);
+        });
     });
     return app.exec();
 }

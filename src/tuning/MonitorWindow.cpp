@@ -129,6 +129,7 @@ TForm_Chart::TForm_Chart(DriveSession &session, QWidget *parent)
         for (const char *name : ChartSignalNames)
             combo->addItem(QLatin1String(name));
         combo->setCurrentIndex(kInitialItems[size_t(i)] - 1);
+        combo->setFixedWidth(136);
         connect(combo, &QComboBox::currentIndexChanged, this, [this, i](int index) {
             selections_[size_t(i)] = index + 1;
             labels_[size_t(i)]->setText(combos_[size_t(i)]->currentText());
@@ -172,8 +173,9 @@ TForm_Chart::TForm_Chart(DriveSession &session, QWidget *parent)
     table_->setModel(model_);
     table_->verticalHeader()->hide();
     table_->verticalHeader()->setDefaultSectionSize(18);
-    table_->horizontalHeader()->setDefaultSectionSize(38);
-    table_->horizontalHeader()->setStretchLastSection(true);
+    table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    table_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    table_->horizontalHeader()->setMinimumSectionSize(24);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
 
     auto button = [this](const char *name, const char *caption) {

@@ -1,8 +1,348 @@
+// The strip chart: series storage and extremes, the axes' limits and limit test, automatic
+// scaling, drawing of dense windows, the repaint timer and saving as a bitmap file.
+#include <QImageReader>
+#include <QLabel>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
 #include <QTest>
 
-class Placeholder : public QObject {
-    Q_OBJECT
+#include "tuning/StripChart.h"
+
+using namespace velmora;
+
+namespace {
+
+const QColor Lime(0, 255, 0);
+const QColor Yellow(255, 255, 0);
+
+struct Rig {
+    StripChart chart;
+    StripSeries *s1 = chart.addSeries("Series1", Lime);
+    StripSeries *s2 = chart.addSeries("Series2", Yellow);
+    StripAxis &x = chart.horizontalAxis();
+    StripAxis &y = chart.verticalAxis();
 };
 
-QTEST_MAIN(Placeholder)
+// Whether rows y0..y1 of column x hold the colour.
+bool columnHas(const QImage &img, int x, int y0, int y1, const QColor &c)
+{
+    for (int y = y0; y <= y1; ++y)
+        if (img.pixelColor(x, y) == c)
+            return true;
+    return false;
+}
+
+struct PaintCounter : QObject {
+    int paints = 0;
+    bool eventFilter(QObject *, QEvent *e) override
+    {
+        paints += e->type() == QEvent::Paint;
+        return false;
+    }
+};
+
+} // namespace
+
+class TestStripChart : public QObject {
+    Q_OBJECT
+private slots:
+    void emptyChartIsSafe()
+    {
+        Rig r;
+        QVERIFY(r.chart.addSeries("3", Lime) && r.chart.addSeries("4", Lime));
+        QVERIFY(!r.chart.addSeries("5", Lime));
+        QVERIFY(!r.s1->lastX() && !r.s1->lastY());
+        // Zoom and Auto before the first sample: switches, then a step that finds no point.
+        r.y.setAutomatic(true);
+        r.x.setAutomatic(true);
+        QCOMPARE(r.y.minimum(), -100.0); // nothing shown: the range last set
+        QCOMPARE(r.x.maximum(), 0.0);
+        QVERIFY(!r.y.scroll(10) && !r.y.scroll(-10) && !r.x.scroll(1) && !r.x.scroll(-1));
+        QVERIFY(r.y.automatic());
+        QVERIFY(!r.chart.toImage().isNull());
+    }
+
+    void appendCountLastClear()
+    {
+        Rig r;
+        QCOMPARE(r.s1->append(0.1), 0);
+        QCOMPARE(r.s1->append(-2.5, Qt::red), 1);
+        QCOMPARE(r.s1->append(65531), 2);
+        QCOMPARE(*r.s1->lastX(), 2);
+        QCOMPARE(*r.s1->lastY(), 65531.0);
+        QCOMPARE(r.s1->y(0), 0.1); // exactly what came in, for the window's "exactly at the middle"
+        QCOMPARE(r.s1->colorAt(1), QColor(Qt::red));
+        QCOMPARE(r.s1->colorAt(2), Lime);
+
+        r.s1->clear();
+        QVERIFY(!r.s1->lastY());
+        QVERIFY(r.s1->span().isEmpty());
+        QCOMPARE(r.s1->memoryBytes(), 0);
+        QCOMPARE(r.s1->append(7), 0);
+    }
+
+    void spanMatchesScan()
+    {
+        // Rising, falling, and noise with rare spikes of random height: a range's extremes sit at
+        // its ends or at one spike anywhere inside, so a summary entry missed anywhere shows.
+        Rig r;
+        StripSeries *s3 = r.chart.addSeries("3", Lime);
+        const StripSeries *series[3] = {r.s1, r.s2, s3};
+        QRandomGenerator rng(840);
+        const qint64 n = 300000;
+        std::vector<double> values[3];
+        for (qint64 i = 0; i < n; ++i) {
+            double spiky = i % 9973 == 5 ? qQNaN() : rng.bounded(2.0);
+            if (rng.bounded(500) == 0)
+                spiky = (rng.bounded(2) ? 1 : -1) * (1e6 + rng.bounded(1e6));
+            const double v[3] = {i + rng.bounded(0.5), -double(i), spiky};
+            for (int k = 0; k < 3; ++k) {
+                values[k].push_back(v[k]);
+                r.chart.series(k)->append(v[k]);
+            }
+        }
+        std::vector<std::pair<qint64, qint64>> ranges = {
+            {-5, n + 5}, {63, 64}, {1023, 1025}, {64, 4095}, {4095, 4097}, {1, 262143}, {100, 50}, {n, n + 10}};
+        for (int k = 0; k < 300; ++k) {
+            const qint64 a = rng.bounded(int(n));
+            ranges.push_back({a, a + rng.bounded(int(n - a))});
+        }
+        for (int k = 0; k < 3; ++k) {
+            for (const auto &[a, b] : ranges) {
+                ValueSpan want;
+                for (qint64 i = std::max<qint64>(a, 0); i <= std::min(b, n - 1); ++i)
+                    want.add(values[k][size_t(i)]);
+                const ValueSpan got = series[k]->span(a, b);
+                QVERIFY2(got.lo == want.lo && got.hi == want.hi, qPrintable(QString("%1: %2..%3").arg(k).arg(a).arg(b)));
+            }
+        }
+    }
+
+    void limitsAreRefusedWithoutChange()
+    {
+        Rig r;
+        QVERIFY(!r.y.setMinimum(101));
+        QVERIFY(!r.y.setMaximum(-101));
+        QVERIFY(!r.y.setRange(5, 1));
+        QVERIFY(!r.y.setMinimum(qQNaN()));
+        QCOMPARE(r.y.minimum(), -100.0);
+        QCOMPARE(r.y.maximum(), 100.0);
+        QVERIFY(r.y.setMinimum(100)); // equal ends are allowed
+
+        // Under automatic scaling a refused setting leaves it on; an accepted one fixes the axis
+        // with the other end where it was shown.
+        for (int i = 0; i < 10; ++i)
+            r.s1->append(i * 10);
+        QVERIFY(r.x.setRange(0, 9));
+        r.y.setAutomatic(true);
+        QCOMPARE(r.y.maximum(), 94.5);
+        QVERIFY(!r.y.setMinimum(95));
+        QVERIFY(r.y.automatic());
+        QVERIFY(r.y.setMinimum(20));
+        QVERIFY(!r.y.automatic());
+        QCOMPARE(r.y.maximum(), 94.5);
+    }
+
+    void clearSequenceFromScrolledAxis_data()
+    {
+        QTest::addColumn<double>("offset");
+        QTest::newRow("400..600") << 500.0;
+        QTest::newRow("-600..-400") << -500.0;
+    }
+    void clearSequenceFromScrolledAxis()
+    {
+        QFETCH(double, offset);
+        Rig r;
+        r.s1->append(offset * 2);
+        QVERIFY(r.y.scroll(offset));
+        QCOMPARE(r.y.minimum(), offset - 100);
+        QCOMPARE(r.y.maximum(), offset + 100);
+
+        r.s1->clear();
+        r.y.setAutomatic(false);
+        QVERIFY(r.y.setMaximum(std::abs(r.y.minimum()) + 1));
+        QVERIFY(r.y.setMinimum(-100));
+        QVERIFY(r.y.setMaximum(100));
+        QCOMPARE(r.y.minimum(), -100.0);
+    }
+
+    void horizontalLimitTest()
+    {
+        Rig r;
+        QVERIFY(!r.x.scroll(0));
+        r.s1->append(1);
+        QVERIFY(!r.x.scroll(1)); // last X 0 is not beyond the maximum 0
+        r.s1->append(1);
+        QVERIFY(r.x.scroll(1));
+        QCOMPARE(r.x.minimum(), -49.0);
+        QCOMPARE(r.x.maximum(), 1.0);
+        QVERIFY(!r.x.scroll(-1)); // X 0 is not below -49
+        r.s2->append(1), r.s2->append(1), r.s2->append(1);
+        QVERIFY(r.x.scroll(1)); // the longest series counts
+        QVERIFY(r.x.setRange(10, 60));
+        QVERIFY(r.x.scroll(-4));
+        QCOMPARE(r.x.minimum(), 6.0);
+    }
+
+    void verticalLimitTestUsesShownPoints()
+    {
+        Rig r;
+        QVERIFY(r.x.setRange(0, 10));
+        r.s1->append(50);
+        QVERIFY(!r.y.scroll(10));
+        QVERIFY(!r.y.scroll(-10));
+        r.s2->append(150); // the other series counts too
+        QVERIFY(r.y.scroll(50));
+        QCOMPARE(r.y.maximum(), 150.0);
+        r.s1->append(-80);
+        QVERIFY(r.y.scroll(-5));
+        QCOMPARE(r.y.minimum(), -55.0);
+
+        // Out of the horizontal window, a point no longer pulls the axis.
+        r.s1->clear();
+        r.s2->clear();
+        QVERIFY(r.y.setRange(-100, 100));
+        r.s1->append(1000);
+        r.s1->append(0);
+        QVERIFY(r.x.setRange(1, 10));
+        QVERIFY(!r.y.scroll(100));
+        QVERIFY(r.x.setRange(0, 10));
+        QVERIFY(r.y.scroll(100));
+
+        // Values that are not finite count for nothing.
+        r.s1->clear();
+        r.s1->append(qInf());
+        r.s1->append(qQNaN());
+        QVERIFY(!r.y.scroll(1e6));
+        // An automatic axis shows everything there is, so it never scrolls.
+        r.s1->append(5000);
+        r.y.setAutomatic(true);
+        QVERIFY(!r.y.scroll(1));
+        QVERIFY(r.y.automatic());
+    }
+
+    void automaticScaling()
+    {
+        Rig r;
+        for (int i = 0; i < 100; ++i)
+            r.s1->append(i * 2);
+        r.s2->append(-1000); // X 0, left of the window
+        QVERIFY(r.x.setRange(50, 99));
+        r.y.setAutomatic(true);
+        QCOMPARE(r.y.minimum(), 100 - 4.9);
+        QCOMPARE(r.y.maximum(), 198 + 4.9);
+        QVERIFY(r.x.setRange(100, 150)); // nothing shown: the range last set
+        QCOMPARE(r.y.maximum(), 100.0);
+        r.x.setAutomatic(true);
+        QCOMPARE(r.x.maximum(), 99.0);
+        QCOMPARE(r.y.minimum(), -1000 - 59.9);
+
+        // Flat signals get room either side.
+        r.s1->clear();
+        r.s2->clear();
+        r.s1->append(3000);
+        r.s1->append(3000);
+        QCOMPARE(r.y.minimum(), 2850.0);
+        QCOMPARE(r.y.maximum(), 3150.0);
+        r.s1->clear();
+        r.s1->append(0);
+        QCOMPARE(r.y.maximum(), 1.0);
+        // Switching off keeps what is shown.
+        r.y.setAutomatic(false);
+        r.s1->append(500);
+        QCOMPARE(r.y.maximum(), 1.0);
+    }
+
+    void drawsPointsAndDenseWindows()
+    {
+        Rig r;
+        for (int i = 0; i <= 50; ++i) {
+            r.s1->append(50);
+            r.s2->append(-50);
+        }
+        QVERIFY(r.x.setRange(0, 50));
+        QImage img = r.chart.toImage();
+        const int mid = img.width() / 2;
+        const int h = img.height();
+        QVERIFY(columnHas(img, mid, 0, h / 2 - 10, Lime));
+        QVERIFY(!columnHas(img, mid, h / 2, h - 1, Lime));
+        QVERIFY(columnHas(img, mid, h / 2, h - 1, Yellow));
+
+        // Far more points than pixels, alternating: every column must still reach both values.
+        r.s1->clear();
+        r.s2->clear();
+        for (int i = 0; i < 200000; ++i)
+            r.s1->append(i % 2 ? 90 : -90);
+        QVERIFY(r.x.setRange(0, 199999));
+        img = r.chart.toImage();
+        for (int x : {mid - 100, mid, mid + 100}) {
+            QVERIFY(columnHas(img, x, 0, h / 4, Lime));
+            QVERIFY(columnHas(img, x, h * 3 / 4 - 30, h - 1, Lime));
+        }
+    }
+
+    void repaintsOnATimerNotPerSample()
+    {
+        Rig r;
+        PaintCounter counter;
+        r.chart.installEventFilter(&counter);
+        r.chart.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&r.chart));
+        QTRY_VERIFY(!r.chart.isDirty());
+        QCoreApplication::processEvents();
+        counter.paints = 0;
+        for (int i = 0; i < 5000; ++i) {
+            r.s1->append(i);
+            r.s2->append(-i);
+        }
+        QVERIFY(r.chart.isDirty());
+        QTRY_VERIFY(!r.chart.isDirty());
+        QTRY_VERIFY(counter.paints >= 1);
+        QVERIFY(counter.paints <= 2);
+    }
+
+    void savesBitmap()
+    {
+        Rig r;
+        for (int i = 0; i < 60; ++i)
+            r.s1->append(i);
+        auto *label = new QLabel("CMD Speed[RPM]", &r.chart);
+        label->setStyleSheet("color: red");
+        QTemporaryDir dir;
+        const QString path = dir.filePath("chart1.bmp");
+        QString error;
+        QVERIFY2(r.chart.saveBmp(path, &error), qPrintable(error));
+
+        QImageReader reader(path);
+        reader.setDecideFormatFromContent(true);
+        QCOMPARE(reader.format(), QByteArray("bmp"));
+        QCOMPARE(reader.size(), QSize(554, 232));
+        const QImage saved = reader.read();
+        QCOMPARE(saved.convertToFormat(QImage::Format_RGB32), r.chart.toImage());
+        bool labelShown = false; // the signal's name goes into the picture
+        for (int y = 0; y < label->height(); ++y)
+            for (int x = 0; x < label->width(); ++x)
+                labelShown |= saved.pixelColor(x, y).red() > 200 && saved.pixelColor(x, y).green() < 80;
+        QVERIFY(labelShown);
+
+        const QString nowhere = dir.filePath("no/such/folder/chart.bmp");
+        QVERIFY(!r.chart.saveBmp(nowhere, &error));
+        QVERIFY(!error.isEmpty());
+        QVERIFY(!QFile::exists(nowhere));
+    }
+
+    void memoryPerSample()
+    {
+        Rig r;
+        const int n = 250000;
+        for (int i = 0; i < n; ++i) {
+            r.s1->append(i * 0.1);
+            r.s2->append(-i * 0.1);
+        }
+        const double perSample = double(r.chart.memoryBytes()) / n;
+        QVERIFY2(perSample >= 16 && perSample < 40, qPrintable(QString::number(perSample)));
+    }
+};
+
+QTEST_MAIN(TestStripChart)
 #include "tst_strip_chart.moc"

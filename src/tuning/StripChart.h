@@ -1,1 +1,210 @@
 #pragma once
+
+#include <QColor>
+#include <QImage>
+#include <QRgb>
+#include <QString>
+#include <QWidget>
+
+#include <limits>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class QPainter;
+class QTimer;
+
+namespace velmora {
+
+class StripChart;
+
+// The lowest and highest of a set of values; empty (lo > hi) when the set holds no finite value.
+struct ValueSpan {
+    double lo = std::numeric_limits<double>::infinity();
+    double hi = -std::numeric_limits<double>::infinity();
+    bool isEmpty() const { return lo > hi; }
+    void add(double v);
+    void add(const ValueSpan &other);
+};
+
+// One series of a strip chart. Point i has X = i and the Y given when it was appended, so only
+// Y is stored: doubles in fixed blocks that are never moved or trimmed until clear(), which
+// keeps appends cheap at a million points and lastY() exactly what was appended. Beside them
+// sits a small pyramid of lowest/highest values per 64 points, per 64 of those and so on, so the extremes of any index range
+// (the visible window, one pixel column) cost a few hundred steps however long the run.
+// Colours are kept as runs, so a series drawn in one colour stores it once.
+// Non-finite values are stored (count and X stay honest) but neither drawn nor counted in
+// extremes.
+class StripSeries {
+public:
+    const QString &name() const { return name_; }
+    // The colour append(y) uses.
+    QColor color() const { return QColor::fromRgb(color_); }
+    void setColor(const QColor &color) { color_ = color.rgb(); }
+
+    // Adds a point at X = count() and returns that X; the chart repaints on its next tick.
+    qint64 append(double y, const QColor &color) { return appendRgb(y, color.rgb()); }
+    qint64 append(double y) { return appendRgb(y, color_); }
+    // Removes every point and gives their memory back.
+    void clear();
+
+    qint64 count() const { return count_; }
+    // Empty when the series holds no point.
+    std::optional<qint64> lastX() const;
+    std::optional<double> lastY() const;
+    // Point i's value and colour, 0 <= i < count() (for a value table over the same data).
+    double y(qint64 i) const { return blocks_[size_t(i >> BlockShift)][size_t(i & BlockMask)]; }
+    QColor colorAt(qint64 i) const;
+
+    // Extremes of the finite values of points first..last, clipped to the stored points.
+    ValueSpan span(qint64 first, qint64 last) const;
+    // Extremes of all stored finite values, kept as points come in.
+    ValueSpan span() const { return all_; }
+
+    // Bytes the series holds on the heap, by capacity.
+    qint64 memoryBytes() const;
+
+private:
+    friend class StripChart;
+    StripSeries(StripChart *chart, const QString &name, QRgb color);
+
+    static constexpr int BlockShift = 10; // 1024 values, 8 KiB a block
+    static constexpr qint64 BlockSize = qint64(1) << BlockShift;
+    static constexpr qint64 BlockMask = BlockSize - 1;
+    static constexpr int Fan = 64; // points per summary entry, entries per next-level entry
+
+    struct ColorRun {
+        qint64 first; // index of the first point in this colour
+        QRgb rgb;
+    };
+
+    qint64 appendRgb(double y, QRgb rgb);
+    size_t runIndexAt(qint64 i) const;
+
+    StripChart *chart_;
+    QString name_;
+    QRgb color_;
+    qint64 count_ = 0;
+    std::vector<std::unique_ptr<double[]>> blocks_;
+    // levels_[k][j] spans points [j * Fan^(k+1), (j+1) * Fan^(k+1)).
+    std::vector<std::vector<ValueSpan>> levels_;
+    std::vector<ColorRun> runs_;
+    ValueSpan all_;
+};
+
+// One axis of a strip chart. Fixed, it shows minimum()..maximum() as set; automatic, it follows
+// the data (see StripChart) and minimum()/maximum() report the range it shows at that moment.
+//
+// Limit test of scroll(): the largest and smallest values the chart's series show on the axis
+// are, for the horizontal axis, the largest last X of the series and 0 (the first X); for the
+// vertical axis, the extremes of the finite Y values of the points whose X lies inside the
+// horizontal axis' present range, over all series. A value outside the visible window never
+// pulls the vertical axis along: an old spike would otherwise let every later step scroll.
+class StripAxis {
+public:
+    Qt::Orientation orientation() const { return orientation_; }
+
+    bool automatic() const { return automatic_; }
+    // Both ends at once. Switching off fixes the axis at the range it shows at that moment.
+    void setAutomatic(bool on);
+
+    double minimum() const;
+    double maximum() const;
+    // Setting an end fixes the axis (automatic scaling goes off, the other end staying where it
+    // is shown). A value that would put the minimum above the maximum, or one that is not finite,
+    // is refused: the call returns false and nothing changes.
+    bool setMinimum(double value);
+    bool setMaximum(double value);
+    bool setRange(double minimum, double maximum);
+
+    // Moves both ends by offset and fixes the axis, subject to the limit test above: a positive
+    // offset only when the largest shown value lies above the maximum, a negative one only when
+    // the smallest lies below the minimum. Returns whether the axis moved (offset 0, a
+    // non-finite offset or a failed test: false, nothing changes). An automatic axis already
+    // shows every value the test looks at, so it never scrolls.
+    bool scroll(double offset);
+
+private:
+    friend class StripChart;
+    StripAxis(StripChart *chart, Qt::Orientation orientation, double minimum, double maximum);
+    ValueSpan range() const;
+    bool fix(double minimum, double maximum);
+
+    StripChart *chart_;
+    Qt::Orientation orientation_;
+    bool automatic_ = false;
+    double min_;
+    double max_;
+};
+
+// A strip chart of up to four series on one horizontal (sample number) and one vertical axis.
+// A new chart is 554 x 232 with fixed axes, horizontal -50 to 0 and vertical -100 to 100.
+// It draws only the visible window, straight from the series' storage: a line through the
+// points (with a dot at each while they are at least a few pixels apart), or, when the window
+// holds more points than the plot is wide, one stroke per pixel column from its lowest to its
+// highest value, so a repaint costs about the same at a thousand points and at a million.
+// Appends and axis changes only mark the chart dirty; a timer repaints at most 25 times a second.
+//
+// Automatic scaling: the horizontal axis spans 0 to the largest last X; the vertical axis spans
+// the values shown in the horizontal window plus a twentieth of that span above and below. A
+// flat signal gets max(1, |value| / 20) either side. With nothing to show, an automatic axis
+// shows its last set range.
+// Like any widget, the chart, its series and axes belong to the user-interface thread.
+class StripChart : public QWidget {
+    Q_OBJECT
+
+public:
+    static constexpr int MaxSeries = 4;
+    static constexpr int RepaintIntervalMs = 40;
+
+    explicit StripChart(QWidget *parent = nullptr);
+    ~StripChart() override;
+
+    // Null once MaxSeries series exist. The chart owns the series.
+    StripSeries *addSeries(const QString &name, const QColor &color);
+    int seriesCount() const { return int(series_.size()); }
+    StripSeries *series(int i) const;
+
+    StripAxis &horizontalAxis() { return horizontal_; }
+    StripAxis &verticalAxis() { return vertical_; }
+    const StripAxis &horizontalAxis() const { return horizontal_; }
+    const StripAxis &verticalAxis() const { return vertical_; }
+
+    // The chart at its on-screen size, with the labels placed on it.
+    QImage toImage() const;
+    // Writes toImage() as a Windows bitmap file; on failure the file at path is left as it was.
+    bool saveBmp(const QString &path, QString *error = nullptr) const;
+
+    // The chart face alone, at the given size.
+    void paintChart(QPainter &painter, const QSize &size) const;
+
+    // Bytes the series hold on the heap, by capacity.
+    qint64 memoryBytes() const;
+    // True from an append or axis change until the repaint timer hands it to the widget.
+    bool isDirty() const { return dirty_; }
+
+    QSize sizeHint() const override { return {554, 232}; }
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    friend class StripSeries;
+    friend class StripAxis;
+
+    void markDirty();
+    void repaintTick();
+    ValueSpan shownX() const;
+    ValueSpan shownY() const;
+    void paintSeries(QPainter &painter, const StripSeries &series, const QRectF &plot,
+                     const ValueSpan &xr, const ValueSpan &yr) const;
+
+    std::vector<std::unique_ptr<StripSeries>> series_;
+    StripAxis horizontal_;
+    StripAxis vertical_;
+    QTimer *repaintTimer_;
+    bool dirty_ = false;
+    QFont labelFont_;
+};
+
+} // namespace velmora

@@ -78,12 +78,12 @@ QList<Frame> afterP1(int station)
             {station, 6, 218, 10},   {station, 6, 232, 10}};
 }
 
-} // namespace
-
 char *toString(const Frame &f)
 {
     return QTest::toString(QStringLiteral("st%1 fc%2 @%3 len%4").arg(f.station).arg(f.function).arg(f.start).arg(f.length));
 }
+
+} // namespace
 
 class TestDownload : public QObject {
     Q_OBJECT

@@ -1,8 +1,8 @@
 #include "params/ParamFile.h"
 
 #include <QFile>
-#include <QSaveFile>
 
+#include "params/AtomicFile.h"
 #include "params/Catalogue.h"
 
 namespace velmora {
@@ -47,30 +47,7 @@ bool SaveParamFile(const QString &path, const QStringList &lines, QString *error
     QByteArray content;
     for (const QString &line : lines)
         content += line.toLatin1() + "\r\n";
-    // Unbuffered, in one write: a buffered QSaveFile takes a short write (a full disk, a
-    // size limit) for success and would rename the cut file over the good one.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    const qint64 written = file.write(content);
-    if (written != content.size()) {
-        if (error) {
-            *error = written < 0 ? file.errorString()
-                                 : QStringLiteral("only %1 of %2 bytes could be written").arg(written).arg(content.size());
-        }
-        file.cancelWriting();
-        file.commit(); // removes the temporary file; the target is untouched
-        return false;
-    }
-    if (!file.commit()) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    return true;
+    return WriteFileAtomically(path, content, error);
 }
 
 std::optional<QStringList> ReadParamFileLines(const QString &path)

@@ -4,11 +4,12 @@
 #include <QFontDatabase>
 #include <QImageWriter>
 #include <QPainter>
-#include <QSaveFile>
 #include <QTimer>
 
 #include <algorithm>
 #include <cmath>
+
+#include "params/AtomicFile.h"
 
 namespace velmora {
 
@@ -575,22 +576,7 @@ bool StripChart::saveBmp(const QString &path, QString *error) const
         return fail(writer.errorString());
     buffer.close();
 
-    // Unbuffered, in one write: a buffered QSaveFile takes a short write (a full disk) for
-    // success and would rename the cut file over the old one.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return fail(file.errorString());
-    const qint64 written = file.write(bytes);
-    if (written != bytes.size()) {
-        const QString text = written < 0 ? file.errorString()
-                                         : QStringLiteral("only %1 of %2 bytes could be written").arg(written).arg(bytes.size());
-        file.cancelWriting();
-        file.commit(); // removes the temporary file; the target is untouched
-        return fail(text);
-    }
-    if (!file.commit())
-        return fail(file.errorString());
-    return true;
+    return WriteFileAtomically(path, bytes, error);
 }
 
 } // namespace velmora

@@ -47,7 +47,7 @@ struct Rig : MainRig {
 class TestMonitorChart : public QObject {
     Q_OBJECT
 private slots:
-    void init() { MonitorChartMemory::instance() = MonitorChartMemory{}; }
+    void init() { ChartMemory::instance() = ChartMemory{}; }
 
     void samplesTheStatusBlockBackToBack()
     {
@@ -165,7 +165,7 @@ private slots:
         rig.button("Btn_Stop")->click();
         // Off: the axis stays, yet the previous value follows the signal.
         QCOMPARE(rig.window->chart(1)->verticalAxis().maximum(), 100.0);
-        QCOMPARE(MonitorChartMemory::instance().previous1, 500.0);
+        QCOMPARE(ChartMemory::instance().previous1, 500.0);
 
         rig.button("Btn_Scroll_ONOFF")->click(); // on again
         rig.drive->setRegister(11, 700);

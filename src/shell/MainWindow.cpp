@@ -23,6 +23,7 @@
 #include "params/ReportWindows.h"
 #include "shell/CommDialogs.h"
 #include "params/Catalogue.h"
+#include "report/ReportWindow.h"
 #include "shell/AboutWindow.h"
 #include "testop/AutoJogWindow.h"
 #include "testop/InputWindow.h"
@@ -302,7 +303,7 @@ void TForm_Main::buildMenus()
     tools->setObjectName(QStringLiteral("TOOLS1"));
     connect(item(tools, "INPUT_PORT", "Input Control"), &QAction::triggered, this, &TForm_Main::INPUT_PORTClick);
     connect(item(tools, "Monitor1", "Monitor"), &QAction::triggered, this, &TForm_Main::Monitor1Click);
-    item(tools, "Report1", "Report");
+    connect(item(tools, "Report1", "Report"), &QAction::triggered, this, &TForm_Main::Report1Click);
     separator(tools, "N2");
     connect(item(tools, "Download1", "Write(PC->SERVO)"), &QAction::triggered, this, &TForm_Main::Download1Click);
     connect(item(tools, "UpLoad1", "Read(PC<-SERVO)"), &QAction::triggered, this, &TForm_Main::UpLoad1Click);
@@ -601,6 +602,11 @@ void TForm_Main::BtnAuto_JogClick()
 void TForm_Main::Monitor1Click()
 {
     children_.open([this] { return new TForm_Chart(session_, this); });
+}
+
+void TForm_Main::Report1Click()
+{
+    children_.open([this] { return new TForm_Report(session_, paramTexts_, alarmHistory_, *process_, this); });
 }
 
 void TForm_Main::BtnManuTuneClick()

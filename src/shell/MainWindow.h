@@ -67,6 +67,8 @@ public:
     // "Jog" and "Auto Jog": the jog and programmed-jog windows.
     void BtnJOGClick();
     void BtnAuto_JogClick();
+    // "Report": the parameter report.
+    void Report1Click();
     // "Monitor": the monitoring window.
     void Monitor1Click();
     // "Manual Tuning": the manual tuning window.

@@ -39,12 +39,6 @@ QRgb seriesColour(int i) { return i % 2 == 0 ? kLime : kYellow; }
 
 } // namespace
 
-MonitorChartMemory &MonitorChartMemory::instance()
-{
-    static MonitorChartMemory memory;
-    return memory;
-}
-
 // ---- value table ----
 
 ChartValueModel::ChartValueModel(const std::array<StripSeries *, 4> &series, QObject *parent)
@@ -300,7 +294,7 @@ void TForm_Chart::appendSample(const ChartSample &sample)
         table_->verticalScrollBar()->setValue(table_->verticalScrollBar()->value() + 1);
     }
     model_->refresh();
-    MonitorChartMemory &memory = MonitorChartMemory::instance();
+    ChartMemory &memory = ChartMemory::instance();
     FollowHorizontally(*chart1_, *series_[0]);
     FollowHorizontally(*chart2_, *series_[2]);
     FollowVertically(*chart1_, *series_[0], memory.previous1, memory.scrollOn);
@@ -336,7 +330,7 @@ void TForm_Chart::Btn_ClearClick()
 
 void TForm_Chart::Btn_Scroll_ONOFFClick()
 {
-    MonitorChartMemory &memory = MonitorChartMemory::instance();
+    ChartMemory &memory = ChartMemory::instance();
     memory.scrollOn = !memory.scrollOn;
 }
 

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "link/DriveSession.h"
+#include "tuning/ChartOps.h"
 #include "tuning/ChartSampler.h"
 
 class QComboBox;
@@ -24,15 +25,6 @@ namespace velmora {
 
 class StripChart;
 class StripSeries;
-
-// What the monitoring window keeps for the whole program run: the scroll switch and the
-// previous values of series 1 and 3 that vertical following steps from.
-struct MonitorChartMemory {
-    bool scrollOn = true;
-    double previous1 = 0;
-    double previous3 = 0;
-    static MonitorChartMemory &instance();
-};
 
 // The value table as a view over the series' own storage: row r shows the sample number r
 // (while r is within the count of requests) and point r-1 of each series.

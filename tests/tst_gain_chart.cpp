@@ -8,6 +8,7 @@
 
 #include "MainRig.h"
 #include "ReplyBuilder.h"
+#include "tuning/AutoTuningWindow.h"
 #include "tuning/GainChartWindow.h"
 #include "tuning/StripChart.h"
 
@@ -138,6 +139,27 @@ private slots:
         QTRY_VERIFY(window.isNull());
         QCOMPARE(rig.ownerReads, 1);
         QVERIFY(rig.owner.isEnabled());
+    }
+
+    void openedFromTheAutoTuningWindow()
+    {
+        MainRig rig;
+        rig.usePort(1);
+        QVERIFY(rig.main.onLineSequence(QStringLiteral("1")));
+        rig.button("BtnAutoTune")->click();
+        auto *tuning = qobject_cast<TForm_AutoTuning *>(rig.main.childWindows().current());
+        QVERIFY(tuning);
+        tuning->findChild<QPushButton *>(QStringLiteral("btn_Chart"))->click();
+        auto *chart = tuning->findChild<TForm_Chart1 *>();
+        QVERIFY(chart);
+        QVERIFY(!tuning->isEnabled());
+        QVERIFY(chart->isEnabled());
+        rig.drive->clearTraffic();
+        chart->close();
+        QVERIFY(tuning->isEnabled());
+        QCOMPARE(rig.drive->requests().value(0), readFrame(1003, 6));
+        QTRY_VERIFY(!tuning->findChild<TForm_Chart1 *>());
+        QVERIFY(!rig.main.isEnabled()); // the auto tuning window is still open
     }
 };
 

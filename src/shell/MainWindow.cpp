@@ -28,6 +28,8 @@
 #include "testop/AutoJogWindow.h"
 #include "testop/InputWindow.h"
 #include "testop/JogWindow.h"
+#include "tuning/AutoTuningWindow.h"
+#include "tuning/GainChartWindow.h"
 #include "tuning/ManualTuningWindow.h"
 #include "tuning/MonitorWindow.h"
 #include "shell/ConnectionWindow.h"
@@ -249,7 +251,8 @@ void TForm_Main::buildModeGroups(QWidget *client)
             &TForm_Main::BtnJOGClick);
     connect(addButton(test, "BtnAuto_Jog", "Auto Jog", QRect(110, 20, 96, 32), false), &QPushButton::clicked, this,
             &TForm_Main::BtnAuto_JogClick);
-    addButton(test, "BtnAutoTune", "Auto Tuning", QRect(8, 56, 96, 32), false);
+    connect(addButton(test, "BtnAutoTune", "Auto Tuning", QRect(8, 56, 96, 32), false), &QPushButton::clicked, this,
+            &TForm_Main::BtnAutoTuneClick);
     connect(addButton(test, "BtnManuTune", "Manual Tuning", QRect(110, 56, 96, 32), false), &QPushButton::clicked, this,
             &TForm_Main::BtnManuTuneClick);
 }
@@ -607,6 +610,20 @@ void TForm_Main::Monitor1Click()
 void TForm_Main::Report1Click()
 {
     children_.open([this] { return new TForm_Report(session_, paramTexts_, alarmHistory_, *process_, this); });
+}
+
+void TForm_Main::BtnAutoTuneClick()
+{
+    auto *window = qobject_cast<TForm_AutoTuning *>(
+        children_.open([this] { return new TForm_AutoTuning(session_, this); }));
+    if (!window)
+        return;
+    // "Entrance": the gain tuning chart, which holds the auto tuning window while it is open.
+    window->setEntranceAction([this, window] {
+        auto *chart = new TForm_Chart1(session_, window, [window] { window->readAll(); });
+        chart->setAttribute(Qt::WA_DeleteOnClose);
+        chart->show();
+    });
 }
 
 void TForm_Main::BtnManuTuneClick()

@@ -71,6 +71,8 @@ public:
     void Report1Click();
     // "Monitor": the monitoring window.
     void Monitor1Click();
+    // "Auto Tuning": the auto tuning window, and from it the gain tuning chart.
+    void BtnAutoTuneClick();
     // "Manual Tuning": the manual tuning window.
     void BtnManuTuneClick();
 

@@ -166,33 +166,20 @@ TForm_AUTOJOG::TForm_AUTOJOG(DriveSession &session, QWidget *parent)
 
 TForm_AUTOJOG::~TForm_AUTOJOG() = default;
 
-template <class Handler> void TForm_AUTOJOG::busy(Handler &&handler)
-{
-    ++busy_;
-    handler();
-    if (--busy_ == 0 && closePending_) {
-        closePending_ = false;
-        close();
-    }
-}
-
 void TForm_AUTOJOG::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
     if (shownOnce_)
         return;
     shownOnce_ = true;
-    busy([this] { TThread_AutoJOG_READ(*this).run(); });
+    guard_.run([this] { TThread_AutoJOG_READ(*this).run(); });
 }
 
 void TForm_AUTOJOG::closeEvent(QCloseEvent *event)
 {
     // The window must outlive the exchange it waits in.
-    if (busy_) {
-        closePending_ = true;
-        event->ignore();
+    if (guard_.holdBack(event))
         return;
-    }
     // Nothing is sent: a pattern that runs goes on running.
     autoJogPageOpen_ = false;
     QWidget::closeEvent(event);
@@ -208,7 +195,7 @@ void TForm_AUTOJOG::showBlock(const QStringList &texts)
 
 void TForm_AUTOJOG::btnReflashClick()
 {
-    busy([this] {
+    guard_.run([this] {
         for (int i = 1; i < kPlaces; ++i)
             values_[size_t(i)]->clear();
         TThread_AutoJOG_READ(*this).run();
@@ -219,7 +206,7 @@ void TForm_AUTOJOG::btnAutojogClick(int row)
 {
     if (row < 1 || row >= kPlaces)
         return;
-    busy([this, row] {
+    guard_.run([this, row] {
         QLabel *display = values_[size_t(row)];
         ValueWrite(s_, AutoJogDefs[size_t(row)], edits_[size_t(row)]->text(), false,
                    [display](const QString &text) { display->setText(text); });
@@ -236,7 +223,7 @@ bool TForm_AUTOJOG::modeCommand(Command command)
 
 void TForm_AUTOJOG::btnAJog1_OnClick()
 {
-    busy([this] {
+    guard_.run([this] {
         if (modeCommand(Command::ProgrammedJogMode1))
             mode2_->setEnabled(false);
     });
@@ -244,7 +231,7 @@ void TForm_AUTOJOG::btnAJog1_OnClick()
 
 void TForm_AUTOJOG::btnAJog2_OnClick()
 {
-    busy([this] {
+    guard_.run([this] {
         if (modeCommand(Command::ProgrammedJogMode2))
             mode1_->setEnabled(false);
     });
@@ -252,7 +239,7 @@ void TForm_AUTOJOG::btnAJog2_OnClick()
 
 void TForm_AUTOJOG::btnAJog_OffClick()
 {
-    busy([this] {
+    guard_.run([this] {
         if (modeCommand(Command::ProgrammedJogOff)) {
             close_->setEnabled(true);
             mode1_->setEnabled(true);

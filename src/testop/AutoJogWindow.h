@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <QWidget>
 
+#include "widgets/CloseGuard.h"
+
 #include "link/DriveSession.h"
 #include "link/FrameCodec.h"
 
@@ -65,13 +67,11 @@ protected:
 private:
     // Sends a mode command; shows the refusal message and returns false when not acknowledged.
     bool modeCommand(Command command);
-    template <class Handler> void busy(Handler &&handler);
 
     DriveSession &s_;
     bool autoJogPageOpen_ = true;
     bool shownOnce_ = false;
-    int busy_ = 0;
-    bool closePending_ = false;
+    CloseGuard guard_{*this};
     std::array<QLabel *, kPlaces> values_{};
     std::array<QLineEdit *, kPlaces> edits_{};
     std::array<QPushButton *, kPlaces> setButtons_{};

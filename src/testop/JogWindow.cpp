@@ -233,16 +233,6 @@ TForm_JOG::TForm_JOG(DriveSession &session, QWidget *parent)
 
 TForm_JOG::~TForm_JOG() = default;
 
-template <class Handler> void TForm_JOG::busy(Handler &&handler)
-{
-    ++busy_;
-    handler();
-    if (--busy_ == 0 && closePending_) {
-        closePending_ = false;
-        close();
-    }
-}
-
 void TForm_JOG::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
@@ -254,17 +244,14 @@ void TForm_JOG::showEvent(QShowEvent *event)
                                           Command::JogCounterClockwise, Command::JogStop};
     for (int f = 0; f < FrameCount; ++f)
         frames_[size_t(f)] = BuildCommandFrame(commands[f], s_.req.stationNumber);
-    busy([this] { TThread_JOG_READ(*this).run(); });
+    guard_.run([this] { TThread_JOG_READ(*this).run(); });
     showDirectionButtons(false);
 }
 
 void TForm_JOG::closeEvent(QCloseEvent *event)
 {
-    if (busy_) {
-        closePending_ = true;
-        event->ignore();
+    if (guard_.holdBack(event))
         return;
-    }
     // Nothing is sent: the drive stays in jog mode if it was.
     jogPageOpen_ = false;
     s_.discardAll();
@@ -303,7 +290,7 @@ void TForm_JOG::showDirectionButtons(bool show)
 
 void TForm_JOG::btnReflashClick()
 {
-    busy([this] {
+    guard_.run([this] {
         speed_->clear();
         TThread_JOG_READ(*this).run();
     });
@@ -311,7 +298,7 @@ void TForm_JOG::btnReflashClick()
 
 void TForm_JOG::btnJOG_01Click()
 {
-    busy([this] {
+    guard_.run([this] {
         const TParamDef &def = JogDefs[0];
         s_.CurParamDef = def;
         if (!Change_Float2HEX(speedEdit_->text(), def, s_.req.writeWords[1])) {
@@ -326,7 +313,7 @@ void TForm_JOG::btnJOG_01Click()
 
 void TForm_JOG::BtnJogOnClick()
 {
-    busy([this] {
+    guard_.run([this] {
         if (!sendAndWait(On)) {
             refused();
             return;
@@ -338,7 +325,7 @@ void TForm_JOG::BtnJogOnClick()
 
 void TForm_JOG::BtnJogOffClick()
 {
-    busy([this] {
+    guard_.run([this] {
         if (!sendAndWait(Off)) {
             refused();
             return;
@@ -359,7 +346,7 @@ void TForm_JOG::BTN_ESTOPClick()
 
 void TForm_JOG::directionDown(JogDirectionButton *button, Frame run)
 {
-    busy([&] {
+    guard_.run([&] {
         if (sendAndWait(run)) {
             jogOff_->setEnabled(false);
             button->setRunning(true);
@@ -372,7 +359,7 @@ void TForm_JOG::directionDown(JogDirectionButton *button, Frame run)
 
 void TForm_JOG::directionUp(JogDirectionButton *button)
 {
-    busy([&] {
+    guard_.run([&] {
         // One clear for both stops: either acknowledgement will do.
         s_.reply.writeAck = 0;
         sendAndWait(Stop, false);

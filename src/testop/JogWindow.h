@@ -7,6 +7,8 @@
 
 #include <QWidget>
 
+#include "widgets/CloseGuard.h"
+
 #include "link/DriveSession.h"
 #include "link/FrameCodec.h"
 #include "widgets/GradientWidgets.h"
@@ -107,13 +109,11 @@ private:
     void showDirectionButtons(bool show);
     // Runs a handler that waits in nested event loops; a close asked for meanwhile is
     // carried out when it has finished, so the window outlives its own exchanges.
-    template <class Handler> void busy(Handler &&handler);
 
     DriveSession &s_;
     bool jogPageOpen_ = true;
     bool shownOnce_ = false;
-    int busy_ = 0;
-    bool closePending_ = false;
+    CloseGuard guard_{*this};
     std::array<CommandFrame, FrameCount> frames_{};
 
     QLabel *speed_;

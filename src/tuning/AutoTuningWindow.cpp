@@ -289,16 +289,6 @@ TForm_AutoTuning::TForm_AutoTuning(DriveSession &session, QWidget *parent)
 
 TForm_AutoTuning::~TForm_AutoTuning() = default;
 
-template <class Handler> void TForm_AutoTuning::busy(Handler &&handler)
-{
-    ++busy_;
-    handler();
-    if (--busy_ == 0 && closePending_) {
-        closePending_ = false;
-        close();
-    }
-}
-
 void TForm_AutoTuning::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
@@ -311,11 +301,8 @@ void TForm_AutoTuning::showEvent(QShowEvent *event)
 void TForm_AutoTuning::closeEvent(QCloseEvent *event)
 {
     // The window must outlive the exchange it waits in.
-    if (busy_) {
-        closePending_ = true;
-        event->ignore();
+    if (guard_.holdBack(event))
         return;
-    }
     // While the pattern runs only this window can stop it, so it closes no more readily
     // than its "Close" button allows.
     if (running_) {
@@ -327,7 +314,7 @@ void TForm_AutoTuning::closeEvent(QCloseEvent *event)
 
 void TForm_AutoTuning::readAll()
 {
-    busy([this] { TThread_AutoTune_READ(s_, *this).run(); });
+    guard_.run([this] { TThread_AutoTune_READ(s_, *this).run(); });
 }
 
 void TForm_AutoTuning::showSlot(int slot, const QString &text)
@@ -338,7 +325,7 @@ void TForm_AutoTuning::showSlot(int slot, const QString &text)
 
 void TForm_AutoTuning::btnJogParaSetClick()
 {
-    busy([this] {
+    guard_.run([this] {
         for (const JogRow &row : kJogRows) {
             const QString text = edits_[size_t(row.slot)]->text();
             if (text.isEmpty())
@@ -366,7 +353,7 @@ QString TForm_AutoTuning::switchAutoTuning(const char *value)
 
 void TForm_AutoTuning::btnATuningONClick()
 {
-    busy([this] {
+    guard_.run([this] {
         if (switchAutoTuning("1") == QLatin1String("1"))
             tuningOn_->setEnabled(false);
     });
@@ -374,7 +361,7 @@ void TForm_AutoTuning::btnATuningONClick()
 
 void TForm_AutoTuning::btnATuningOFFClick()
 {
-    busy([this] {
+    guard_.run([this] {
         if (switchAutoTuning("0") != QLatin1String("0"))
             return;
         tuningOn_->setEnabled(true);
@@ -385,7 +372,7 @@ void TForm_AutoTuning::btnATuningOFFClick()
 
 void TForm_AutoTuning::btnAutoJog_ONClick()
 {
-    busy([this] {
+    guard_.run([this] {
         Command command;
         if (mode1_->isChecked())
             command = Command::ProgrammedJogMode1;
@@ -411,7 +398,7 @@ void TForm_AutoTuning::btnAutoJog_ONClick()
 
 void TForm_AutoTuning::btnAutoJog_OffClick()
 {
-    busy([this] {
+    guard_.run([this] {
         if (CommandExchange(s_, Command::ProgrammedJogOff)) {
             running_ = false;
             for (QWidget *w : std::initializer_list<QWidget *>{close_, start_, mode1_, mode2_})
@@ -426,7 +413,7 @@ void TForm_AutoTuning::btnAutoJog_OffClick()
 
 void TForm_AutoTuning::stepResponse(int step)
 {
-    busy([this, step] {
+    guard_.run([this, step] {
         QLabel *shown = displays_[kResponseSlot];
         const QString before = shown->text();
         int32_t value = 0;

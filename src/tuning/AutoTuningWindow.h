@@ -11,6 +11,8 @@
 #include <QColor>
 #include <QWidget>
 
+#include "widgets/CloseGuard.h"
+
 #include "link/DriveSession.h"
 
 class QLabel;
@@ -83,7 +85,6 @@ private:
     QString switchAutoTuning(const char *value);
     void stepResponse(int step);
     // Runs a handler that waits for the drive; a close asked for meanwhile waits for it.
-    template <class Handler> void busy(Handler &&handler);
 
     DriveSession &s_;
     std::array<QLabel *, kSlots> displays_{};
@@ -97,8 +98,7 @@ private:
     std::function<void()> entranceAction_;
     bool running_ = false;
     bool shownOnce_ = false;
-    int busy_ = 0;
-    bool closePending_ = false;
+    CloseGuard guard_{*this};
 };
 
 } // namespace velmora

@@ -71,6 +71,12 @@ private slots:
         QCOMPARE(controlWrites(*rig.drive),
                  (QList<QByteArray>{controlFrame(0x0FFE), controlFrame(0x0FFF), controlFrame(0x07FF)}));
         QCOMPARE(rig.drive->inputs(), uint16_t(0x0800));
+        // A refused write puts the switch back and says so.
+        rig.drive->exceptionNextReplies(1, 3);
+        click(panel, "SW_SPD1");
+        QVERIFY(!panel->inputOn(1));
+        QCOMPARE(rig.messages.shown, QStringList{"Instruction fail. Try again"});
+        QCOMPARE(rig.drive->inputs(), uint16_t(0x0800));
         click(panel, "btn_IOWrite");
         QCOMPARE(controlWrites(*rig.drive).last(), controlFrame(0x07FF));
 
@@ -78,7 +84,7 @@ private slots:
         const int started = rig.main.pollersStarted();
         panel->close();
         QTRY_COMPARE(rig.main.pollersStarted(), started + 1);
-        QCOMPARE(controlWrites(*rig.drive).size(), 4);
+        QCOMPARE(controlWrites(*rig.drive).size(), 5);
         QCOMPARE(rig.drive->inputs(), uint16_t(0x0800));
     }
 

@@ -531,8 +531,10 @@ void TForm_Main::UpLoad1Click()
     process_->stepIt();
     stopPoller();
     process_->stepIt();
+    QStringList unanswered;
     for (int g = 1; g <= 9; ++g) {
-        TThread_Pg_READ(session_, paramTexts_, g).run();
+        if (TThread_Pg_READ(session_, paramTexts_, g).run() != ReplyOutcome::Good)
+            unanswered << QStringLiteral("P%1").arg(g);
         if (g == 1)
             ApplyMotorDefaults(paramTexts_.P(1));
         process_->stepIt();
@@ -540,6 +542,16 @@ void TForm_Main::UpLoad1Click()
     process_->setPosition(100);
     PauseKeepingEvents(kProgressDoneMs);
     process_->hide();
+
+    // A backup with a group the drive did not answer would hold some earlier read's texts
+    // as if just read, and a restore would write them back: nothing is saved then.
+    if (!unanswered.isEmpty()) {
+        messages_.show(QStringLiteral("The drive did not answer the reading of %1; the parameter file was not saved.")
+                           .arg(unanswered.join(QStringLiteral(", "))));
+        setEnabled(true);
+        startPollerAt(QThread::NormalPriority);
+        return;
+    }
 
     QStringList lines = BuildParamFileLines(paramTexts_.texts);
     QString path = messages_.chooseSaveFile(QStringLiteral("Save"), QLatin1String(kParamFileFilter));
@@ -642,11 +654,12 @@ void TForm_Main::About1Click() { (new TForm_About(this))->show(); }
 
 void TForm_Main::stopPoller()
 {
-    if (poller_) {
-        poller_->stopAndWait();
-        poller_.reset();
-    }
+    // Taken out first: the wait runs events, and one of them (the device going away) may
+    // stop the poller again from inside it.
+    std::unique_ptr<TThread_ST_ALS_READ> poller = std::move(poller_);
     pollerRunning_ = false;
+    if (poller)
+        poller->stopAndWait();
 }
 
 void TForm_Main::startPoller()
@@ -657,6 +670,9 @@ void TForm_Main::startPoller()
 void TForm_Main::startPollerAt(QThread::Priority priority)
 {
     stopPoller(); // never two
+    // Off line (the port closed, or the device gone during a command) nothing polls.
+    if (!port_.isOpen())
+        return;
     poller_ = std::make_unique<TThread_ST_ALS_READ>(session_, monitor_, *this);
     poller_->start(priority);
     pollerPriority_ = priority;

@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QVBoxLayout>
 
+#include "link/Texts.h"
 #include "link/Transactions.h"
 #include "monitor/StatusPoller.h"
 #include "params/Catalogue.h"
@@ -204,24 +205,37 @@ uint16_t TForm_Input_IO::inputControlWord() const
 
 void TForm_Input_IO::switchClicked(int pin)
 {
+    const uint16_t before = inputControlWord();
     setInputOn(pin, !inputOn(pin));
-    TThread_IO_SAVE(s_, inputControlWord()).run();
+    sendPattern(before);
 }
 
 void TForm_Input_IO::ACTION_ESTOPExecute()
 {
+    const uint16_t before = inputControlWord();
     if (estopPin_ > 0) {
         setInputOn(estopPin_ - 1, false);
     } else {
         for (int pin = 0; pin < kInputPinCount; ++pin)
             setInputOn(pin, false);
     }
-    TThread_IO_SAVE(s_, inputControlWord()).run();
+    sendPattern(before);
 }
 
 void TForm_Input_IO::btn_IOWriteClick()
 {
-    TThread_IO_SAVE(s_, inputControlWord()).run();
+    sendPattern(inputControlWord());
+}
+
+void TForm_Input_IO::sendPattern(uint16_t before)
+{
+    // A write the drive refused did not happen: the panel goes back to what the drive
+    // holds and says so. Without any reply it may have happened, so the panel keeps it.
+    if (TThread_IO_SAVE(s_, inputControlWord()).run() != ReplyOutcome::Rejected)
+        return;
+    for (int pin = 0; pin < kInputPinCount; ++pin)
+        setInputOn(pin, (before & (1u << pin)) == 0);
+    s_.showMessage(QString::fromLatin1(texts::InstructionFail));
 }
 
 void TThread_IO_Show::run()

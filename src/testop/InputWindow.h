@@ -42,6 +42,9 @@ public:
     int estopPin() const { return estopPin_; }
 
 private:
+    // Sends the panel's pattern; a refusal puts back the pattern before the change.
+    void sendPattern(uint16_t before);
+
     DriveSession &s_;
     std::array<InputSwitch *, kInputPinCount> switches_{};
     std::array<InputIndicator *, kInputPinCount> indicators_{};

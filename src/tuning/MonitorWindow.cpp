@@ -59,8 +59,9 @@ QVariant ChartValueModel::data(const QModelIndex &index, int role) const
     const StripSeries *s = series_[size_t(index.column() - 1)];
     if (!s || row > s->count())
         return {};
-    // The plotted value is the display text read back, so this gives the text again.
-    return QString::number(s->y(row - 1), 'g', 15);
+    // The plotted value is the display text read back (at most seven significant digits),
+    // so this gives the text again.
+    return QString::number(s->y(row - 1), 'g', 7);
 }
 
 QVariant ChartValueModel::headerData(int section, Qt::Orientation orientation, int role) const
@@ -100,6 +101,14 @@ void ChartValueModel::clearAll()
 void ChartValueModel::refresh()
 {
     emit dataChanged(index(0, 0), index(rows_ - 1, 4));
+}
+
+void ChartValueModel::refreshRows(int first, int second)
+{
+    for (int row : {first, second}) {
+        if (row >= 1 && row <= rows_)
+            emit dataChanged(index(row - 1, 0), index(row - 1, 4));
+    }
 }
 
 // ---- window ----
@@ -168,7 +177,9 @@ TForm_Chart::TForm_Chart(DriveSession &session, QWidget *parent)
     table_->verticalHeader()->hide();
     table_->verticalHeader()->setDefaultSectionSize(18);
     table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
-    table_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    // A fixed width: fitting it to its contents would measure every row on every sample.
+    table_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Fixed);
+    table_->horizontalHeader()->resizeSection(0, 56);
     table_->horizontalHeader()->setMinimumSectionSize(24);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
 
@@ -293,7 +304,7 @@ void TForm_Chart::appendSample(const ChartSample &sample)
         model_->addRow();
         table_->verticalScrollBar()->setValue(table_->verticalScrollBar()->value() + 1);
     }
-    model_->refresh();
+    model_->refreshRows(sample.counter, int(series_[0]->count()));
     ChartMemory &memory = ChartMemory::instance();
     FollowHorizontally(*chart1_, *series_[0]);
     FollowHorizontally(*chart2_, *series_[2]);

@@ -44,8 +44,10 @@ public:
     void addRow();
     // Empties every cell and header; the row count stays.
     void clearAll();
-    // After points were appended or removed.
+    // After points were removed.
     void refresh();
+    // After a sample: the rows of its number and of its points (grid rows, 1-based).
+    void refreshRows(int first, int second);
 
 private:
     std::array<StripSeries *, 4> series_;

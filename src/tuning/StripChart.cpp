@@ -96,8 +96,10 @@ qint64 StripSeries::appendRgb(double y, QRgb rgb)
 {
     const qint64 i = count_;
     if ((i & BlockMask) == 0)
-        blocks_.push_back(std::make_unique_for_overwrite<double[]>(size_t(BlockSize)));
-    blocks_.back()[size_t(i & BlockMask)] = y;
+        blocks_.push_back(std::make_unique_for_overwrite<float[]>(size_t(BlockSize)));
+    const float stored = float(y);
+    blocks_.back()[size_t(i & BlockMask)] = stored;
+    last_ = y;
     ++count_;
 
     // Level k's entry i / Fan^(k+1) takes the value; levels above the first entry of a level
@@ -114,11 +116,11 @@ qint64 StripSeries::appendRgb(double y, QRgb rgb)
         std::vector<ValueSpan> &level = levels_[k];
         if (size_t(entry) == level.size())
             level.emplace_back();
-        level[size_t(entry)].add(y);
+        level[size_t(entry)].add(stored); // the extremes of what is drawn
         if (entry == 0)
             break;
     }
-    all_.add(y);
+    all_.add(stored);
 
     if (runs_.empty() || runs_.back().rgb != rgb)
         runs_.push_back({i, rgb});
@@ -129,7 +131,7 @@ qint64 StripSeries::appendRgb(double y, QRgb rgb)
 void StripSeries::clear()
 {
     count_ = 0;
-    std::vector<std::unique_ptr<double[]>>().swap(blocks_);
+    std::vector<std::unique_ptr<float[]>>().swap(blocks_);
     std::vector<std::vector<ValueSpan>>().swap(levels_);
     std::vector<ColorRun>().swap(runs_);
     all_ = {};
@@ -147,7 +149,7 @@ std::optional<double> StripSeries::lastY() const
 {
     if (count_ == 0)
         return std::nullopt;
-    return y(count_ - 1);
+    return last_;
 }
 
 size_t StripSeries::runIndexAt(qint64 i) const
@@ -209,7 +211,7 @@ ValueSpan StripSeries::span(qint64 first, qint64 last) const
 
 qint64 StripSeries::memoryBytes() const
 {
-    qint64 bytes = qint64(blocks_.size()) * BlockSize * qint64(sizeof(double))
+    qint64 bytes = qint64(blocks_.size()) * BlockSize * qint64(sizeof(float))
                    + qint64(blocks_.capacity() * sizeof(blocks_[0]))
                    + qint64(levels_.capacity() * sizeof(levels_[0]))
                    + qint64(runs_.capacity() * sizeof(ColorRun));

@@ -28,9 +28,11 @@ struct ValueSpan {
 };
 
 // One series of a strip chart. Point i has X = i and the Y given when it was appended, so only
-// Y is stored: doubles in fixed blocks that are never moved or trimmed until clear(), which
-// keeps appends cheap at a million points and lastY() exactly what was appended. Beside them
-// sits a small pyramid of lowest/highest values per 64 points, per 64 of those and so on, so the extremes of any index range
+// Y is stored: single-precision values (a drive signal has at most seven significant digits)
+// in fixed blocks that are never moved or trimmed until clear(), which keeps appends cheap at
+// a million points; the newest value is also kept exactly, so lastY() is what was appended.
+// Beside them sits a small pyramid of lowest/highest values per 64 points, per 64 of those
+// and so on, so the extremes of any index range
 // (the visible window, one pixel column) cost a few hundred steps however long the run.
 // Colours are kept as runs, so a series drawn in one colour stores it once.
 // Non-finite values are stored (count and X stay honest) but neither drawn nor counted in
@@ -53,6 +55,7 @@ public:
     std::optional<qint64> lastX() const;
     std::optional<double> lastY() const;
     // Point i's value and colour, 0 <= i < count() (for a value table over the same data).
+    // Stored in single precision: a signal value has at most seven significant digits.
     double y(qint64 i) const { return blocks_[size_t(i >> BlockShift)][size_t(i & BlockMask)]; }
     QColor colorAt(qint64 i) const;
 
@@ -85,7 +88,8 @@ private:
     QString name_;
     QRgb color_;
     qint64 count_ = 0;
-    std::vector<std::unique_ptr<double[]>> blocks_;
+    std::vector<std::unique_ptr<float[]>> blocks_;
+    double last_ = 0; // the newest value exactly as appended
     // levels_[k][j] spans points [j * Fan^(k+1), (j+1) * Fan^(k+1)).
     std::vector<std::vector<ValueSpan>> levels_;
     std::vector<ColorRun> runs_;

@@ -175,7 +175,8 @@ private slots:
         QCOMPARE(rig.messages.shown, QStringList{kFail});
         QVERIFY(!rig.find("BtnJog_Reverse")->isVisible() && rig.find("btnClose")->isEnabled());
 
-        // A refused press leaves the face white and JOG OFF usable; letting go still stops.
+        // A refused press leaves the face white and JOG OFF usable, and stops at once in case
+        // the drive did take it; letting go stops again.
         rig.click("BtnJogOn");
         rig.sent();
         auto *ccw = rig.find<JogDirectionButton>("BtnJog_Reverse");
@@ -184,7 +185,8 @@ private slots:
         QCOMPARE(rig.messages.shown, (QStringList{kFail, kFail}));
         QCOMPARE(rig.drive->jogDirection(), 0);
         QVERIFY(!ccw->running() && rig.find("BtnJogOff")->isEnabled());
-        QCOMPARE(rig.sent(), QList<QByteArray>{command(Command::JogCounterClockwise)});
+        QCOMPARE(rig.sent(), (QList<QByteArray>{command(Command::JogCounterClockwise), command(Command::JogStop),
+                                                 command(Command::JogStop)}));
         release(rig, ccw, Qt::LeftButton);
         QCOMPARE(rig.sent(), (QList<QByteArray>{command(Command::JogStop), command(Command::JogStop)}));
         QCOMPARE(rig.messages.shown.size(), 2);
@@ -210,7 +212,9 @@ private slots:
         rig.drive->dropNextReplies(1);
         press(rig, cw, Qt::LeftButton);
         QCOMPARE(rig.messages.shown, QStringList{kFail});
+        // Stopped at once after the unacknowledged press, and again for the release.
         QCOMPARE(rig.sent(), (QList<QByteArray>{command(Command::JogClockwise), command(Command::JogStop),
+                                                 command(Command::JogStop), command(Command::JogStop),
                                                  command(Command::JogStop)}));
         QCOMPARE(rig.drive->jogDirection(), 0); // the run whose reply was lost has been stopped
         QVERIFY(!cw->held());

@@ -352,6 +352,12 @@ void TForm_JOG::directionDown(JogDirectionButton *button, Frame run)
             button->setRunning(true);
             return;
         }
+        // Unacknowledged is not the same as not done: the drive may have taken the run
+        // frame and lost only its reply. It is told to stop at once, not once the user has
+        // dismissed the message and let go of the button.
+        s_.reply.writeAck = 0;
+        sendAndWait(Stop, false);
+        sendAndWait(Stop, false);
         refused();
         button->releaseIfLetGo();
     });

@@ -201,24 +201,43 @@ void checkText(const QString &text, bool firstLocale)
     }
 }
 
-// A register as it arrives, shown for every record; a value inside a record's bounds,
-// shown and typed back (a backup restored), is taken and lands within the display rounding.
-void checkRegister(const uint8_t b[4], bool firstLocale)
+// A register as it arrives, shown for every record. The texts do not depend on the locale:
+// they are made once, under the first, and only the first record's is made again under the
+// others to see that it stays the same.
+struct Shown {
+    double value;
+    QString text;
+};
+
+std::vector<Shown> showRegister(const uint8_t b[4])
 {
     const double decoded = DecodeRegisterValue(b[0], b[1], b[2], b[3]);
     const bool wholeForm = b[0] == 0 && b[1] == 0;
-    if (firstLocale) {
-        if (wholeForm)
-            EXPECT(decoded >= 0 && decoded <= 65535 && decoded == std::floor(decoded));
-        checkNearestWhole(decoded);
-    }
+    if (wholeForm)
+        EXPECT(decoded >= 0 && decoded <= 65535 && decoded == std::floor(decoded));
+    checkNearestWhole(decoded);
 
+    std::vector<Shown> shown;
+    shown.reserve(records().display.size());
     for (const TParamDef &def : records().display) {
         const double value = WholeValueOf(def, decoded);
-        const QString text = FormatRecordValue(def, decoded);
-        if (firstLocale)
-            checkDisplayText(text, value, def.Decimals);
+        shown.push_back(Shown{value, FormatRecordValue(def, decoded)});
+        checkDisplayText(shown.back().text, value, def.Decimals);
+    }
+    return shown;
+}
 
+// A value inside a record's bounds, shown and typed back (a backup restored), is taken under
+// every locale and lands within the display rounding.
+void checkTypedBack(const uint8_t b[4], const std::vector<Shown> &shown, bool firstLocale)
+{
+    const double decoded = DecodeRegisterValue(b[0], b[1], b[2], b[3]);
+    const bool wholeForm = b[0] == 0 && b[1] == 0;
+    if (!firstLocale)
+        EXPECT(FormatRecordValue(records().display.front(), decoded) == shown.front().text);
+    for (size_t i = 0; i < shown.size(); ++i) {
+        const TParamDef &def = records().display[i];
+        const double value = shown[i].value;
         // A whole register always comes in its low word; a single small enough to have
         // no high word reads as a whole number, there is nothing to compare then.
         if (def.IsReal == 0 ? !wholeForm : (wholeForm && (b[2] | b[3]) != 0))
@@ -226,6 +245,7 @@ void checkRegister(const uint8_t b[4], bool firstLocale)
         if (!std::isfinite(value) || !InRange(def, static_cast<float>(value)))
             continue;
         WriteWord w{};
+        const QString &text = shown[i].text;
         const bool taken = def.IsReal == 1 ? Change_Float2HEX(text, def, w) : Change_Int2HEX(text, def, w);
         EXPECT(taken);
         const double back = def.IsReal == 1 ? double(floatOf(w)) : wholeOf(def, w);
@@ -243,10 +263,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     std::memcpy(raw.data(), data, std::min(size, raw.size()));
 
     bool first = true;
+    std::vector<Shown> shown;
     for (const QLocale &locale : locales()) {
         QLocale::setDefault(locale);
+        if (first)
+            shown = showRegister(raw.data());
         checkText(text, first);
-        checkRegister(raw.data(), first);
+        checkTypedBack(raw.data(), shown, first);
         first = false;
     }
     QLocale::setDefault(locales().front());

@@ -114,6 +114,13 @@ private slots:
         QTest::newRow("inf") << "inf" << -1e30f << 1e30f << false << 0u;
         QTest::newRow("huge") << "1e300" << -1e30f << 3.4e38f << false << 0u;
         QTest::newRow("150.5") << "150.5" << 0.f << 300.f << true << 0x43168000u;
+        // A single whose high word is zero reads back as a whole number (1e-42 as 714), so
+        // such tiny values go out as 0; tiny values with a high word go out as they are.
+        QTest::newRow("1e-42") << "1e-42" << 0.f << 10.f << true << 0x00000000u;
+        QTest::newRow("0.0000...1") << "0.000000000000000000000000000000000000000000001" << 0.f << 10.f << true
+                                    << 0x00000000u;
+        QTest::newRow("-1e-42") << "-1e-42" << -10.f << 10.f << true << 0x800002CAu;
+        QTest::newRow("1e-39") << "1e-39" << 0.f << 10.f << true << 0x000AE398u;
     }
     void realConversion()
     {

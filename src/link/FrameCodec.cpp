@@ -149,7 +149,11 @@ bool Change_Float2HEX(const QString &text, const TParamDef &def, WriteWord &entr
     const float v = static_cast<float>(parsed);
     if (!std::isfinite(v) || !InRange(def, v))
         return false;
-    const uint32_t bits = floatBits(v);
+    uint32_t bits = floatBits(v);
+    // A positive single below 2^-133 has no high word, and a register without one is read
+    // back as a whole number: 1e-42 would come back as 714. It goes out as the 0 it shows.
+    if (bits < 0x10000u)
+        bits = 0;
     entry.high = static_cast<uint16_t>(bits >> 16);
     entry.low = static_cast<uint16_t>(bits & 0xFFFF);
     return true;

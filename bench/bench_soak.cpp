@@ -412,8 +412,8 @@ int main(int argc, char **argv)
                         "                     sample painted (default 20000; 0 skips)\n"
                         "  --samples N        chart samples stored with the window hidden once open, nothing\n"
                         "                     painted, the rest as on screen (default 1000000; 0 skips)\n"
-                        "  --wire-seconds S  seconds of chart sampling at 9600 and at 57600 baud (default 5; 0 skips)\n"
-                        "  --time-limit S    a soak part stops after S seconds and reports what it ran (default 600)\n");
+                        "  --wire-seconds S   seconds of chart sampling at 9600 and at 57600 baud (default 5; 0 skips)\n"
+                        "  --time-limit S     a soak part stops after S seconds and reports what it ran (default 600)\n");
             return 0;
         }
     }

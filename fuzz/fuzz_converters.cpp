@@ -215,47 +215,46 @@ void checkText(const QString &text, bool firstLocale)
 // they are made once, under the first, and only the first record's is made again under the
 // others to see that it stays the same.
 struct Shown {
-    double value;
-    QString text;
+    double decoded = 0;
+    bool wholeForm = false; // no high word
+    std::vector<double> values; // per display record
+    std::vector<QString> texts;
 };
 
-std::vector<Shown> showRegister(const uint8_t b[4])
+Shown showRegister(const uint8_t b[4])
 {
-    const double decoded = DecodeRegisterValue(b[0], b[1], b[2], b[3]);
-    const bool wholeForm = b[0] == 0 && b[1] == 0;
-    if (wholeForm)
-        EXPECT(decoded >= 0 && decoded <= 65535 && decoded == std::floor(decoded));
-    checkNearestWhole(decoded);
+    Shown shown;
+    shown.decoded = DecodeRegisterValue(b[0], b[1], b[2], b[3]);
+    shown.wholeForm = b[0] == 0 && b[1] == 0;
+    if (shown.wholeForm)
+        EXPECT(shown.decoded >= 0 && shown.decoded <= 65535 && shown.decoded == std::floor(shown.decoded));
+    checkNearestWhole(shown.decoded);
 
-    std::vector<Shown> shown;
-    shown.reserve(records().display.size());
     for (const TParamDef &def : records().display) {
-        const double value = WholeValueOf(def, decoded);
-        shown.push_back(Shown{value, FormatRecordValue(def, decoded)});
-        checkDisplayText(shown.back().text, value, def.Decimals);
+        shown.values.push_back(WholeValueOf(def, shown.decoded));
+        shown.texts.push_back(FormatRecordValue(def, shown.decoded));
+        checkDisplayText(shown.texts.back(), shown.values.back(), def.Decimals);
     }
     return shown;
 }
 
 // A value inside a record's bounds, shown and typed back (a backup restored), is taken under
 // every locale and lands within the display rounding.
-void checkTypedBack(const uint8_t b[4], const std::vector<Shown> &shown, bool firstLocale)
+void checkTypedBack(const uint8_t b[4], const Shown &shown, bool firstLocale)
 {
-    const double decoded = DecodeRegisterValue(b[0], b[1], b[2], b[3]);
-    const bool wholeForm = b[0] == 0 && b[1] == 0;
     if (!firstLocale)
-        EXPECT(FormatRecordValue(records().display.front(), decoded) == shown.front().text);
-    for (size_t i = 0; i < shown.size(); ++i) {
+        EXPECT(FormatRecordValue(records().display.front(), shown.decoded) == shown.texts.front());
+    for (size_t i = 0; i < shown.values.size(); ++i) {
         const TParamDef &def = records().display[i];
-        const double value = shown[i].value;
+        const double value = shown.values[i];
         // A whole register always comes in its low word; a single small enough to have
         // no high word reads as a whole number, there is nothing to compare then.
-        if (def.IsReal == 0 ? !wholeForm : (wholeForm && (b[2] | b[3]) != 0))
+        if (def.IsReal == 0 ? !shown.wholeForm : (shown.wholeForm && (b[2] | b[3]) != 0))
             continue;
         if (!std::isfinite(value) || !InRange(def, static_cast<float>(value)))
             continue;
         WriteWord w{};
-        const QString &text = shown[i].text;
+        const QString &text = shown.texts[i];
         const bool taken = def.IsReal == 1 ? Change_Float2HEX(text, def, w) : Change_Int2HEX(text, def, w);
         EXPECT(taken);
         const double back = def.IsReal == 1 ? double(floatOf(w)) : wholeOf(def, w);
@@ -273,7 +272,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     std::memcpy(raw.data(), data, std::min(size, raw.size()));
 
     bool first = true;
-    std::vector<Shown> shown;
+    Shown shown;
     for (const QLocale &locale : locales()) {
         QLocale::setDefault(locale);
         if (first)

@@ -309,26 +309,19 @@ tmp=$(mktemp "$out.XXXXXX")
   echo "worker thread runs. Each part stops at its count or at the time limit, whichever comes first;"
   echo "what was run is what is shown."
   echo
-  declare -A rss fds thr
-  complete() { [ "$(soak "$1_COMPLETE")" = 1 ] && echo yes || echo "no (time limit; target $(soak "$1_TARGET"))"; }
+  completed() { [ "$(soak "$1_COMPLETE")" = 1 ] && echo yes || echo "no (time limit; target $(soak "$1_TARGET"))"; }
+  pair() { echo "$(soak "$1_$2"), $(soak "$1_$3")"; } # PART FIRST SECOND: "first, second"
   echo "| | status poll cycles | chart samples, window on screen | chart samples, window hidden |"
   echo "|---|---:|---:|---:|"
   echo "| run | $(soak POLL_CYCLES) cycles after the warm-up |" \
     "$(soak CHART_SHOWN_SAMPLES) stored ($(soak CHART_SHOWN_MEASURED) after the warm-up) |" \
     "$(soak CHART_SAMPLES) stored ($(soak CHART_MEASURED) after the warm-up) |"
   echo "| completed as asked | $( [ "$(soak POLL_COMPLETE)" = 1 ] && echo yes || echo "no (time limit)") |" \
-    "$(complete CHART_SHOWN) | $(complete CHART) |"
-  row=("| time, rate | $(soak POLL_SECONDS) s, $(soak POLL_RATE) cycles/s |")
-  for p in CHART_SHOWN CHART; do
-    row+=("$(soak ${p}_SECONDS) s, $(soak ${p}_RATE) samples/s |")
-  done
-  echo "${row[*]}"
-  for p in POLL CHART_SHOWN CHART; do
-    rss[$p]="$(soak ${p}_RSS_BEFORE_KIB), $(soak ${p}_RSS_AFTER_KIB)"
-    fds[$p]="$(soak ${p}_FDS_BEFORE), $(soak ${p}_FDS_AFTER)"
-    thr[$p]="$(soak ${p}_THREADS_BEFORE), $(soak ${p}_THREADS_AFTER)"
-  done
-  echo "| RSS before, after (KiB) | ${rss[POLL]} | ${rss[CHART_SHOWN]} | ${rss[CHART]} |"
+    "$(completed CHART_SHOWN) | $(completed CHART) |"
+  echo "| time, rate | $(soak POLL_SECONDS) s, $(soak POLL_RATE) cycles/s |" \
+    "$(soak CHART_SHOWN_SECONDS) s, $(soak CHART_SHOWN_RATE) samples/s | $(soak CHART_SECONDS) s, $(soak CHART_RATE) samples/s |"
+  echo "| RSS before, after (KiB) | $(pair POLL RSS_BEFORE_KIB RSS_AFTER_KIB) |" \
+    "$(pair CHART_SHOWN RSS_BEFORE_KIB RSS_AFTER_KIB) | $(pair CHART RSS_BEFORE_KIB RSS_AFTER_KIB) |"
   echo "| RSS growth | $(soak POLL_RSS_GROWTH_KIB) KiB (goal < 1024 KiB) |" \
     "$(soak CHART_SHOWN_RSS_GROWTH_KIB) KiB: $(soak CHART_SHOWN_RSS_PER_SAMPLE_B) B per sample (goal < 40 B) |" \
     "$(soak CHART_RSS_GROWTH_KIB) KiB: $(soak CHART_RSS_PER_SAMPLE_B) B per sample (goal < 40 B) |"
@@ -336,10 +329,12 @@ tmp=$(mktemp "$out.XXXXXX")
     "$(soak CHART_SHOWN_HEAP_GROWTH_B) B: $(soak CHART_SHOWN_HEAP_PER_SAMPLE_B) B per sample |" \
     "$(soak CHART_HEAP_GROWTH_B) B: $(soak CHART_HEAP_PER_SAMPLE_B) B per sample |"
   echo "| the series' own storage | | $(soak CHART_SHOWN_STORAGE_PER_SAMPLE_B) B per sample | $(soak CHART_STORAGE_PER_SAMPLE_B) B per sample |"
-  echo "| descriptors before, after | ${fds[POLL]} | ${fds[CHART_SHOWN]} | ${fds[CHART]} |"
-  echo "| threads before, after | ${thr[POLL]} | ${thr[CHART_SHOWN]} | ${thr[CHART]} |"
+  echo "| descriptors before, after | $(pair POLL FDS_BEFORE FDS_AFTER) |" \
+    "$(pair CHART_SHOWN FDS_BEFORE FDS_AFTER) | $(pair CHART FDS_BEFORE FDS_AFTER) |"
+  echo "| threads before, after | $(pair POLL THREADS_BEFORE THREADS_AFTER) |" \
+    "$(pair CHART_SHOWN THREADS_BEFORE THREADS_AFTER) | $(pair CHART THREADS_BEFORE THREADS_AFTER) |"
   echo "| descriptors, threads once sampling stopped | |" \
-    "$(soak CHART_SHOWN_FDS_STOPPED), $(soak CHART_SHOWN_THREADS_STOPPED) | $(soak CHART_FDS_STOPPED), $(soak CHART_THREADS_STOPPED) |"
+    "$(pair CHART_SHOWN FDS_STOPPED THREADS_STOPPED) | $(pair CHART FDS_STOPPED THREADS_STOPPED) |"
   echo "| rate against the wire limit at 57600 / 9600 |" \
     "$(calc '%.0f x / %.0f x' 'a / b, a / c' "$(soak POLL_RATE)" "$(poll_row 57600 2)" "$(poll_row 9600 2)") |" \
     "$(calc '%.0f x / %.0f x' 'a * b / 1e6, a * c / 1e6' "$(soak CHART_SHOWN_RATE)" "$wire57600" "$wire9600") |" \

@@ -20,7 +20,6 @@ namespace {
 
 class NullView : public MonitorView {
 public:
-    void showLinkFailure() override {}
     void setPowerLamp(bool) override {}
     void setInputLabel(int, const QString &) override {}
     void setOutputLabel(int, const QString &) override {}

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "link/FrameCodec.h"
+#include "params/ValueCodec.h"
 #include "params/Catalogue.h"
 #include "params/DisplayRules.h"
 

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "link/FrameCodec.h"
+#include "params/ValueCodec.h"
 #include "params/Catalogue.h"
 #include "params/Download.h"
 #include "params/ParamFile.h"

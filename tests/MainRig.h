@@ -51,9 +51,11 @@ struct MainRig {
         const int target = poller->cyclesDone() + n;
         QElapsedTimer clock;
         clock.start();
-        while (poller->cyclesDone() < target && clock.elapsed() < 5000)
+        // The poller may be stopped and freed meanwhile (the link going down): then it is
+        // not this poller's cycles any more.
+        while (main.poller() == poller && poller->cyclesDone() < target && clock.elapsed() < 5000)
             QTest::qWait(5);
-        return poller->cyclesDone() >= target;
+        return main.poller() == poller && poller->cyclesDone() >= target;
     }
     void usePort(int number, int baud = 9600)
     {

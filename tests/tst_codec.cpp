@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "link/FrameCodec.h"
+#include "params/ValueCodec.h"
 
 using namespace velmora;
 

@@ -10,6 +10,7 @@
 #include "link/QtSerialDrivePort.h"
 #include "link/Receiver.h"
 #include "link/Transactions.h"
+#include "params/ParamTransactions.h"
 
 using namespace velmora;
 
@@ -51,9 +52,9 @@ private slots:
         TThread_Receive receiver(session);
         connect(&port, &DrivePort::dataAvailable, &receiver, &TThread_Receive::ApdComPort1TriggerAvail);
 
-        QCOMPARE(ReadRegisters(session, 100, 20), ReplyOutcome::Good);
+        QCOMPARE(ReadRegisters(session, 100, 20).outcome, ReplyOutcome::Good);
         QCOMPARE(session.reply.decodedValues[18], 1.f); // P1-18 holds the station number
-        QCOMPARE(ReadRegisters(session, 26, 1), ReplyOutcome::Good);
+        QCOMPARE(ReadRegisters(session, 26, 1).outcome, ReplyOutcome::Good);
 
         QString shown;
         const auto r = ValueWrite(session, P3Defs[4], QStringLiteral("45.5"), false, [&](const QString &t) { shown = t; });
@@ -63,9 +64,9 @@ private slots:
         // Another station does not answer.
         session.responseWaitMs = 150;
         session.req.stationNumber = 2;
-        QCOMPARE(ReadRegisters(session, 100, 20), ReplyOutcome::NoReply);
+        QCOMPARE(ReadRegisters(session, 100, 20).outcome, ReplyOutcome::NoReply);
         session.req.stationNumber = 1;
-        QCOMPARE(ReadRegisters(session, 300, 24), ReplyOutcome::Good);
+        QCOMPARE(ReadRegisters(session, 300, 24).outcome, ReplyOutcome::Good);
         QCOMPARE(session.reply.decodedValues[5], 45.5f);
     }
 

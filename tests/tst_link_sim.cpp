@@ -15,6 +15,7 @@
 #include "link/Receiver.h"
 #include "link/Texts.h"
 #include "link/Transactions.h"
+#include "params/ParamTransactions.h"
 #include "params/Catalogue.h"
 #include "params/DisplayRules.h"
 
@@ -111,7 +112,7 @@ private slots:
 
         QElapsedTimer clock;
         clock.start();
-        QCOMPARE(ReadRegisters(rig.session, 300, 1), ReplyOutcome::NoReply);
+        QCOMPARE(ReadRegisters(rig.session, 300, 1).outcome, ReplyOutcome::NoReply);
         const qint64 firstWait = clock.elapsed();
         QVERIFY2(firstWait >= 990 && firstWait < 2000, qPrintable(QString::number(firstWait)));
         QCOMPARE(rig.session.link.timeoutCount.load(), 1);
@@ -119,7 +120,7 @@ private slots:
         // The next request goes out at once; the late reply lands in the middle of its wait.
         // The wait must go on to the request's own reply and show P3-05 and P3-06.
         rig.session.reply.decodedValues[1] = -1;
-        QCOMPARE(ReadRegisters(rig.session, 304, 2), ReplyOutcome::Good);
+        QCOMPARE(ReadRegisters(rig.session, 304, 2).outcome, ReplyOutcome::Good);
         QCOMPARE(rig.session.reply.decodedValues[1], 45.5f);
         QCOMPARE(rig.session.reply.decodedValues[2], 12.5f);
         QCOMPARE(rig.session.link.timeoutCount.load(), 0);
@@ -129,9 +130,9 @@ private slots:
         // with the stale input, even when it has the same shape as the next reply.
         rig.drive->delayNextReply(1100);
         const quint64 seen = rig.session.reply.bytesSeen;
-        QCOMPARE(ReadRegisters(rig.session, 300, 1), ReplyOutcome::NoReply);
+        QCOMPARE(ReadRegisters(rig.session, 300, 1).outcome, ReplyOutcome::NoReply);
         QTRY_COMPARE_WITH_TIMEOUT(rig.session.reply.bytesSeen, seen + 9, 1000);
-        QCOMPARE(ReadRegisters(rig.session, 304, 1), ReplyOutcome::Good);
+        QCOMPARE(ReadRegisters(rig.session, 304, 1).outcome, ReplyOutcome::Good);
         QCOMPARE(rig.session.reply.decodedValues[1], 45.5f);
     }
 
@@ -140,25 +141,25 @@ private slots:
         Rig rig;
         rig.session.responseWaitMs = 80;
         rig.drive->setChunkSize(1);
-        QCOMPARE(ReadRegisters(rig.session, 10, 18), ReplyOutcome::Good);
+        QCOMPARE(ReadRegisters(rig.session, 10, 18).outcome, ReplyOutcome::Good);
         QCOMPARE(FormatRecordValue(StDefs[17], rig.session.reply.decodedValues[18]), QStringLiteral("1.04"));
         rig.drive->setChunkSize(0);
 
         // A register the drive does not have is refused: the refusal ends the wait.
-        QCOMPARE(ReadRegisters(rig.session, 5000, 1), ReplyOutcome::Rejected);
+        QCOMPARE(ReadRegisters(rig.session, 5000, 1).outcome, ReplyOutcome::Rejected);
 
         // A corrupted reply releases the wait without values.
         rig.session.reply.decodedValues[1] = -7;
         rig.drive->corruptNextCrc(1);
-        QCOMPARE(ReadRegisters(rig.session, 304, 1), ReplyOutcome::Bad);
+        QCOMPARE(ReadRegisters(rig.session, 304, 1).outcome, ReplyOutcome::Bad);
         QCOMPARE(rig.session.reply.decodedValues[1], -7.0f);
 
         // Three lost replies in a row make a link failure; a good reply clears it.
         rig.drive->dropNextReplies(3);
         for (int i = 0; i < 3; ++i)
-            QCOMPARE(ReadRegisters(rig.session, 304, 1), ReplyOutcome::NoReply);
+            QCOMPARE(ReadRegisters(rig.session, 304, 1).outcome, ReplyOutcome::NoReply);
         QCOMPARE(rig.session.link.linkFailed.load(), uint8_t(1));
-        QCOMPARE(ReadRegisters(rig.session, 304, 1), ReplyOutcome::Good);
+        QCOMPARE(ReadRegisters(rig.session, 304, 1).outcome, ReplyOutcome::Good);
         QCOMPARE(rig.session.link.linkFailed.load(), uint8_t(0));
     }
 

@@ -109,7 +109,9 @@ private slots:
         }
         QCOMPARE(r.session.reply.crcErrorCount, 0);
         QTRY_COMPARE(r.offLine, 1);
-        QCOMPARE(r.messages.shown, QStringList{QStringLiteral("CRC Error Occures more than 6 times")});
+        // The link reports the limit; the connection that owns it stops the workers and
+        // says so (the main window's tests).
+        QVERIFY(r.messages.shown.isEmpty());
 
         Rig g;
         for (int i = 0; i < 6; ++i) {

@@ -11,6 +11,7 @@
 #include "link/Receiver.h"
 #include "link/Texts.h"
 #include "link/Transactions.h"
+#include "params/ParamTransactions.h"
 
 using namespace velmora;
 
@@ -88,13 +89,13 @@ private slots:
 
         // A signalled wait clears both.
         r.port.onSend = [&r](const QByteArray &) { r.port.deliverLater(readReply(1, QList<float>(18, 1.f)), 0); };
-        QCOMPARE(ReadRegisters(r.session, 10, 18), ReplyOutcome::Good);
+        QCOMPARE(ReadRegisters(r.session, 10, 18).outcome, ReplyOutcome::Good);
         QCOMPARE(r.session.link.timeoutCount.load(), 0);
         QCOMPARE(int(r.session.link.linkFailed), 0);
 
         r.port.onSend = nullptr;
         for (int i = 0; i < 3; ++i)
-            QCOMPARE(ReadRegisters(r.session, 10, 18), ReplyOutcome::NoReply);
+            QCOMPARE(ReadRegisters(r.session, 10, 18).outcome, ReplyOutcome::NoReply);
         QCOMPARE(int(r.session.link.linkFailed), 1);
         QCOMPARE(r.port.outputDiscards, 1);
         ReadRegisters(r.session, 10, 18);
@@ -108,7 +109,7 @@ private slots:
         r.session.reply.decodedValues[1] = 12.5f;
         QElapsedTimer t;
         t.start();
-        QCOMPARE(ReadRegisters(r.session, 300, 1), ReplyOutcome::NoReply);
+        QCOMPARE(ReadRegisters(r.session, 300, 1).outcome, ReplyOutcome::NoReply);
         const qint64 took = t.elapsed();
         QVERIFY2(took >= 195 && took < 400, qPrintable(QString::number(took)));
         QCOMPARE(r.session.reply.decodedValues[1], 12.5f);
@@ -126,8 +127,8 @@ private slots:
             else
                 r.port.deliverLater(readReply(1, {2.f, 3.f}), 100);
         };
-        QCOMPARE(ReadRegisters(r.session, 300, 1), ReplyOutcome::NoReply);
-        QCOMPARE(ReadRegisters(r.session, 400, 2), ReplyOutcome::Good);
+        QCOMPARE(ReadRegisters(r.session, 300, 1).outcome, ReplyOutcome::NoReply);
+        QCOMPARE(ReadRegisters(r.session, 400, 2).outcome, ReplyOutcome::Good);
         QCOMPARE(r.session.reply.decodedValues[1], 2.f);
         QCOMPARE(r.session.reply.decodedValues[2], 3.f);
 
@@ -139,9 +140,9 @@ private slots:
             else
                 r.port.deliverLater(readReply(1, {5.f}), 20);
         };
-        QCOMPARE(ReadRegisters(r.session, 300, 1), ReplyOutcome::NoReply);
+        QCOMPARE(ReadRegisters(r.session, 300, 1).outcome, ReplyOutcome::NoReply);
         QTest::qWait(60);
-        QCOMPARE(ReadRegisters(r.session, 300, 1), ReplyOutcome::Good);
+        QCOMPARE(ReadRegisters(r.session, 300, 1).outcome, ReplyOutcome::Good);
         QCOMPARE(r.session.reply.decodedValues[1], 5.f);
     }
 
@@ -238,10 +239,18 @@ private slots:
         r.port.onSend = [&r](const QByteArray &f) { r.port.deliverLater(f, 0); };
         QVERIFY(CommandExchange(r.session, Command::AlarmReset));
         QCOMPARE(r.port.sent.last(), QByteArray(reinterpret_cast<const char *>(BuildCommandFrame(Command::AlarmReset, 1).data()), 10));
+        // 201 is the drive's refusal of function 73: recognised at once, not waited out.
         r.port.onSend = [&r](const QByteArray &) { r.port.deliverLater(withCrc(QByteArray::fromHex("01C903")), 0); };
-        ReplyOutcome o;
-        QVERIFY(!CommandExchange(r.session, Command::AlarmReset, &o)); // an unknown code: no release
-        QCOMPARE(o, ReplyOutcome::NoReply);
+        QElapsedTimer clock;
+        clock.start();
+        const ExchangeResult refused = CommandExchange(r.session, Command::AlarmReset);
+        QCOMPARE(refused.outcome, ReplyOutcome::Rejected);
+        QCOMPARE(int(refused.exceptionCode), 3);
+        QVERIFY(clock.elapsed() < r.session.responseWaitMs);
+        r.port.onSend = [&r](const QByteArray &) { r.port.deliverLater(withCrc(QByteArray::fromHex("01C503")), 0); };
+        const ExchangeResult unknown = CommandExchange(r.session, Command::AlarmReset);
+        QVERIFY(!unknown); // an unknown code: no release
+        QCOMPARE(unknown.outcome, ReplyOutcome::NoReply);
     }
 
     void exchangesFromAWorkerThread()
@@ -256,10 +265,12 @@ private slots:
         bool onWorker = false;
         QThread *worker = QThread::create([&] {
             onWorker = !r.session.onUiThread();
+            ExchangeResult last;
             for (int i = 0; i < 50; ++i)
-                outcome = ReadRegisters(r.session, 300, 2);
-            a = r.session.reply.decodedValues[1];
-            b = r.session.reply.decodedValues[2];
+                last = ReadRegisters(r.session, 300, 2);
+            outcome = last.outcome;
+            a = last.value(1);
+            b = last.value(2);
         });
         worker->start();
         QTRY_VERIFY_WITH_TIMEOUT(worker->isFinished(), 10000);
@@ -272,7 +283,7 @@ private slots:
 
         // And a worker's silent wait takes its full time too, without blocking the loop.
         r.port.onSend = nullptr;
-        worker = QThread::create([&] { outcome = ReadRegisters(r.session, 300, 2); });
+        worker = QThread::create([&] { outcome = ReadRegisters(r.session, 300, 2).outcome; });
         worker->start();
         QTRY_VERIFY_WITH_TIMEOUT(worker->isFinished(), 5000);
         delete worker;

@@ -14,6 +14,9 @@
 #include "link/Receiver.h"
 #include "link/Texts.h"
 #include "link/Transactions.h"
+#include "params/DisplayRules.h"
+#include "params/ParamTransactions.h"
+#include "params/ValueCodec.h"
 #include "params/Catalogue.h"
 #include "params/DisplayRules.h"
 #include "params/Download.h"
@@ -57,6 +60,7 @@ QString outcomeProblem(ReplyOutcome o, uint8_t station)
     case ReplyOutcome::Rejected: return QStringLiteral("the drive refused the request");
     case ReplyOutcome::Bad: return QStringLiteral("the reply from station %1 was corrupted").arg(station);
     case ReplyOutcome::NoReply: return QStringLiteral("no reply from station %1").arg(station);
+    case ReplyOutcome::LinkDown: return QStringLiteral("the serial port went away");
     }
     return {};
 }
@@ -66,13 +70,13 @@ QString line(uint16_t reg, const QString &value)
     return QStringLiteral("%1\t%2\t%3").arg(ParamIdForAddress(reg), QString::number(reg), value);
 }
 
-QString ioText(const DriveSession &s)
+QString ioText(const IoBits &bits)
 {
     QString in, out;
     for (int i = 11; i >= 0; --i)
-        in += QChar(s.reply.InBits[i] ? '1' : '0');
+        in += QChar(bits.in[size_t(i)] ? '1' : '0');
     for (int i = 9; i >= 0; --i)
-        out += QChar(s.reply.OutBits[i] ? '1' : '0');
+        out += QChar(bits.out[size_t(i)] ? '1' : '0');
     return QStringLiteral("inputs %1 outputs %2").arg(in, out);
 }
 
@@ -89,16 +93,16 @@ int doRead(DriveSession &s, const QStringList &args)
         if (r > 65535 || !FindParamDef(static_cast<uint16_t>(r)))
             return fail(QStringLiteral("unknown register: %1").arg(r), kExitUsage);
 
-    const ReplyOutcome o = ReadRegisters(s, static_cast<uint16_t>(reg), static_cast<uint16_t>(count));
-    if (o != ReplyOutcome::Good)
-        return fail(outcomeProblem(o, s.req.stationNumber));
+    const ExchangeResult o = ReadRegisters(s, static_cast<uint16_t>(reg), static_cast<uint16_t>(count));
+    if (!o.good())
+        return fail(outcomeProblem(o.outcome, s.req.stationNumber));
     if (reg == kIoStatusRegister && count == 1) {
-        say(line(kIoStatusRegister, ioText(s)));
+        say(line(kIoStatusRegister, ioText(o.ioBits())));
         return kExitOk;
     }
     for (long i = 0; i < count; ++i) {
         const auto r = static_cast<uint16_t>(reg + i);
-        say(line(r, FormatRecordValue(*FindParamDef(r), s.reply.decodedValues[i + 1])));
+        say(line(r, FormatRecordValue(*FindParamDef(r), o.value(int(i) + 1))));
     }
     return kExitOk;
 }
@@ -140,20 +144,20 @@ int doWrite(DriveSession &s, const QStringList &args)
 
 int doStatus(DriveSession &s)
 {
-    const ReplyOutcome o = ReadRegisters(s, StDefs[0].Address, static_cast<uint16_t>(StDefs.size()));
-    if (o != ReplyOutcome::Good)
-        return fail(outcomeProblem(o, s.req.stationNumber));
+    const ExchangeResult o = ReadRegisters(s, StDefs[0].Address, static_cast<uint16_t>(StDefs.size()));
+    if (!o.good())
+        return fail(outcomeProblem(o.outcome, s.req.stationNumber));
     std::array<QString, StDefs.size()> texts;
     for (size_t i = 0; i < StDefs.size(); ++i)
-        texts[i] = FormatRecordValue(StDefs[i], s.reply.decodedValues[i + 1]);
-    const ReplyOutcome io = ReadRegisters(s, kIoStatusRegister, 1);
-    if (io != ReplyOutcome::Good)
-        return fail(outcomeProblem(io, s.req.stationNumber));
+        texts[i] = FormatRecordValue(StDefs[i], o.value(int(i) + 1));
+    const ExchangeResult io = ReadRegisters(s, kIoStatusRegister, 1);
+    if (!io.good())
+        return fail(outcomeProblem(io.outcome, s.req.stationNumber));
     for (size_t i = 0; i < StDefs.size(); ++i) {
         const bool isIo = StDefs[i].Address == kIoStatusRegister;
         say(QStringLiteral("%1\t%2\t%3")
                 .arg(ParamIdForAddress(StDefs[i].Address), QString::fromUtf8(StatusItemNames[i]),
-                     isIo ? ioText(s) : texts[i]));
+                     isIo ? ioText(io.ioBits()) : texts[i]));
     }
     return kExitOk;
 }

@@ -1,8 +1,9 @@
 #pragma once
 
-// The one object that owns the link's mutable state: the request being built, the reply
-// state the receiver fills, the link-failure counters, and the port. Windows, workers and
-// the command line are handed the session; a test creates a fresh one.
+// The one object that owns the link's mutable state: the reply state the receiver fills, the
+// link-failure counters, the link's own accounting, and the port. Every exchange goes
+// through exchange(): a request frame goes in by value, an ExchangeResult comes out.
+// Windows, workers and the command line are handed the session; a test creates a fresh one.
 
 #include <array>
 #include <atomic>
@@ -15,7 +16,6 @@
 
 #include "link/FrameCodec.h"
 #include "link/ReplyEvent.h"
-#include "params/Catalogue.h"
 
 namespace velmora {
 
@@ -30,19 +30,52 @@ constexpr int kCrcErrorLimit = 6;
 constexpr int kTimeoutsForLinkFailure = 3;
 // The I/O status register; read alone it is decoded into InBits and OutBits.
 constexpr uint16_t kIoStatusRegister = 26;
+// After a wait without a good reply the line is drained before the next request: what
+// arrives is discarded until the line has been quiet this long (a reply 100 ms late is
+// caught), but never for longer than kDrainMaxMs after the wait ended.
+constexpr int kDrainQuietMs = 150;
+constexpr int kDrainMaxMs = 500;
 
-// What became of one exchange. The drive's own windows mostly go on regardless, but a
-// caller that must never show a lost reply as a value can tell.
+// What became of one exchange.
 enum class ReplyOutcome : uint8_t {
     Good,     // a well-formed reply to this request arrived
-    Rejected, // the drive answered with an exception reply
+    Rejected, // the drive refused the request with an exception reply
     Bad,      // a reply failed the CRC test
     NoReply,  // nothing usable within the wait
+    LinkDown, // the link went away (device lost, taken off line) before or during the wait
+};
+
+const char *OutcomeName(ReplyOutcome outcome);
+
+// The digital inputs and outputs of one I/O status reply: bit i is pin i, 1 = active.
+struct IoBits {
+    std::array<uint8_t, 12> in{};
+    std::array<uint8_t, 10> out{};
+};
+
+// The result of one exchange: its outcome and, for a reply that arrived whole, the reply.
+// Values and bits are decoded from the reply itself, so they can only come from this
+// request's own answer.
+struct ExchangeResult {
+    ReplyOutcome outcome = ReplyOutcome::NoReply;
+    uint8_t exceptionCode = 0; // Rejected: the drive's reason (byte 2 of its refusal)
+    QByteArray reply;          // Good or Rejected: the reply frame as received
+
+    bool good() const { return outcome == ReplyOutcome::Good; }
+    // A command or write is acknowledged, a read answered: the outcome is good.
+    explicit operator bool() const { return good(); }
+    bool operator==(ReplyOutcome o) const { return outcome == o; }
+    // Read replies (functions 3 and 80): how many values, and value n (from 1) by the
+    // register decoding rule; 0 past the end.
+    int valueCount() const;
+    float value(int n) const;
+    // An I/O status reply (a read of register 26 alone).
+    IoBits ioBits() const;
 };
 
 struct ReplyState {
     QByteArray receiveBuffer;
-    std::array<float, 101> decodedValues{};   // entries 1..100
+    std::array<float, 101> decodedValues{};   // entries 1..100, the receiver's own record
     std::array<uint8_t, 12> InBits{};
     std::array<uint8_t, 10> OutBits{};
     std::atomic<uint8_t> writeAck{0};
@@ -60,10 +93,24 @@ struct LinkState {
     QStringList inputFunctionTexts = QStringList(12); // display texts of P7-01..P7-12
 };
 
+// The link's own accounting, read by anyone from any thread.
+struct LinkCounters {
+    std::atomic<quint64> requests{0};
+    std::atomic<quint64> good{0};
+    std::atomic<quint64> refused{0};
+    std::atomic<quint64> bad{0};
+    std::atomic<quint64> timeouts{0};
+    std::atomic<quint64> linkDown{0};
+    std::atomic<quint64> lateBytesDiscarded{0};
+    std::atomic<quint64> repliesTaken{0}; // every whole reply the receiver took, good or not
+};
+
 // What the receiver will accept as the reply to the request just sent.
 struct ExpectedReply {
     uint8_t functionCode = 0;
-    int byteCount = -1; // read replies: 4 x registers asked; -1 when any count is fine
+    int byteCount = -1; // read replies: the data bytes asked for; -1 when any count is fine
+    int address = -1;   // echoes of writes and commands: the register the request named
+    bool ioStatus = false; // a read of the I/O status register alone: decoded into bits
 };
 
 class DriveSession : public QObject {
@@ -76,49 +123,96 @@ public:
     MessageService *messages() const { return messages_; }
 
     RequestState req;
-    TParamDef CurParamDef{};
     ReplyState reply;
     LinkState link;
+    LinkCounters counters;
     ReplyEvent replyEvent;
     ExpectedReply expected;
     int responseWaitMs = kResponseWaitMs;
+    int drainQuietMs = kDrainQuietMs;
+
+    // One exchange, from any thread: sends the frame, waits at most responseWaitMs for its
+    // reply and returns what came of it. replyBytes names the data bytes a function-80
+    // reply must carry (-1: any); reads derive it from their count.
+    ExchangeResult exchange(QByteArray request, int replyBytes = -1);
 
     // Runs a step on the user-interface thread (the session's thread) and waits for it.
-    // Directly when called there.
+    // Directly when called there. A step must never wait for the user (no message box).
     void runOnUi(const std::function<void()> &step);
     bool onUiThread() const;
-
-    // Has a send step run on the user-interface thread for the exchange about to wait for
-    // its reply. From a worker it does not wait for the step: the worker's reply wait covers
-    // it, which saves a second thread switch per exchange. A step still queued when that
-    // wait has given up is dropped, so it can not go out after the worker has moved on.
-    void handOverSend(const std::function<void()> &send);
+    // True while a worker's step runs on the user-interface thread: nothing may then stop
+    // or wait for a worker.
+    bool inWorkerStep() const { return stepDepth_ > 0; }
 
     // (UI) Sends a frame as the request now outstanding: arms the reply event and drops any
     // stale input first, so nothing that arrived before can pass for this request's reply.
-    void sendFrame(const uint8_t *frame, int length);
+    void sendFrame(const uint8_t *frame, int length, int replyBytes = -1);
     // (UI) Builds the request of the given type from req and sends it.
     void buildAndSend(uint8_t type);
 
     // (UI) Empties the receive buffer and the port's input and output.
     void discardAll();
 
-    // Shows a message on the user-interface thread, from any thread.
+    // Shows a message on the user-interface thread. From a worker it is queued, never
+    // waited for: a worker must not wait on a box the user has to dismiss.
     void showMessage(const QString &text);
+    // A window reports that it lost the link; whoever owns the connection shows it with
+    // the other link faults, one box at a time. Without an owner it is shown directly.
+    void reportLinkFault(const QString &text);
 
-    // Installed by whoever owns the connection: takes the link off line.
+    // The link is down (device gone, taken off line): every exchange returns LinkDown at
+    // once, and a wait in progress ends now. Cleared when the link comes up again.
+    enum class DownReason : uint8_t { OffLine, DeviceLost, BadReplies };
+    void setLinkDown(bool down, DownReason why = DownReason::OffLine);
+    bool isLinkDown() const { return linkDown_; }
+    DownReason linkDownReason() const { return downReason_; }
+
+    // Receiver: the reply now taken is handed to the waiting exchange (between claim and
+    // signal of the reply event).
+    void storeReply(const QByteArray &frame, ReplyOutcome outcome);
+    // Receiver: bytes arrived while no request was outstanding.
+    void noteLateBytes(int count);
+    void noteBytesArrived();
+    // Receiver: the bad-reply limit is reached.
+    void badReplyLimitReached();
+
+    // The old hook: run when the bad-reply limit is reached, after the signal, once the
+    // receiver has returned. Tests and the command line use it; the connection uses the signal.
     void setOffLineAction(std::function<void()> action) { offLineAction_ = std::move(action); }
-    void runOffLineAction();
 
 signals:
     // Emitted on the user-interface thread whenever the receiver releases a waiter.
     void replySignalled();
+    // Queued from the receiver: seven bad or unrecognised replies in a row.
+    void badReplyLimit();
+    // The link went down; windows stop their workers and say so.
+    void linkWentDown();
+    // A window's report of a lost link, for the connection to show.
+    void linkFaultReported(const QString &text);
 
 private:
+    void handOverSend(QByteArray frame, int replyBytes);
+    ReplyOutcome waitForReply();
+    bool waitOnUiThread();
+    void drainLine();
+
     DrivePort *port_;
     MessageService *messages_;
     std::function<void()> offLineAction_;
     std::atomic<quint64> sendTicket_{0};
+    std::atomic<bool> linkDown_{false};
+    std::atomic<DownReason> downReason_{DownReason::OffLine};
+    std::atomic<int> stepDepth_{0};
+    // The exchange in flight: its reply, written by the receiver before it signals.
+    QByteArray inflightReply_;
+    ReplyOutcome inflightOutcome_ = ReplyOutcome::NoReply;
+    // Line draining after a failed wait (steady clock, ms).
+    std::atomic<bool> drainPending_{false};
+    std::atomic<qint64> failedAtMs_{0};
+    std::atomic<qint64> lastByteAtMs_{0};
 };
+
+// Steady milliseconds for the link's timing.
+qint64 LinkClockMs();
 
 } // namespace velmora

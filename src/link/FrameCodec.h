@@ -1,14 +1,13 @@
 #pragma once
 
-// Request frames, the CRC-16 that closes them, and the conversions between the user's
-// text, the drive's 32-bit registers and the numbers the windows show.
+// Request frames, the CRC-16 that closes them, and the decoding of the drive's 32-bit
+// registers. Typed values become register words in params/ValueCodec.h.
 
 #include <array>
 #include <cstdint>
 
 #include <QString>
 
-#include "params/Catalogue.h"
 
 namespace velmora {
 
@@ -47,21 +46,11 @@ int32_t MAKE_REQUEST_ARRAY(RequestState &req, uint8_t type);
 // CRC-16/MODBUS of the first length bytes (length is clamped to the 200-byte buffer).
 uint16_t Make_CRCvalue(const uint8_t *bytes, uint16_t length);
 
-// Parse, range-test against def and on success put the register value into entry.
-// Both accept the user's locale decimal separator and a point. On false, entry is untouched.
-bool Change_Float2HEX(const QString &text, const TParamDef &def, WriteWord &entry);
-bool Change_Int2HEX(const QString &text, const TParamDef &def, WriteWord &entry);
-
 // Value of a register from its four bytes read as an IEEE single; FFFFFFFF and 7F800000 read as 0.
 float Change_HEX2Float(uint8_t b0, uint8_t b1, uint8_t b2, uint8_t b3);
 
 // Register value decoding of a read reply: whole number when b0 and b1 are 0, else a single.
 float DecodeRegisterValue(uint8_t b0, uint8_t b1, uint8_t b2, uint8_t b3);
-
-// Parses typed text as a real number (locale separator or point), rejecting anything that
-// is not a finite number. Shared by the converters and every window that reads a typed number.
-bool ParseTypedReal(const QString &text, double &value);
-bool ParseTypedWhole(const QString &text, int32_t &value);
 
 // The fixed ten-byte command frames: station, seven constant bytes, CRC low byte first.
 enum class Command : uint8_t {

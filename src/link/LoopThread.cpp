@@ -2,6 +2,10 @@
 
 #include <QEventLoop>
 
+#include <exception>
+
+#include "link/LinkLog.h"
+
 namespace velmora {
 
 void LoopThread::stopAndWait()
@@ -16,13 +20,30 @@ void LoopThread::stopAndWait()
     wait();
 }
 
+QString LoopThread::failure() const
+{
+    return isFinished() ? failure_ : QString();
+}
+
 void LoopThread::run()
 {
     try {
-        while (!stop_ && round())
+        while (!stop_) {
+            if (!round()) {
+                end_ = End::Ended;
+                return;
+            }
             ++rounds_;
+        }
+        end_ = End::Stopped;
+    } catch (const std::exception &e) {
+        failure_ = QString::fromLocal8Bit(e.what());
+        qCCritical(lcWorker) << metaObject()->className() << "ended by a fault:" << failure_;
+        end_ = End::Failed;
     } catch (...) {
-        // A fault inside a round ends the loop; the owner sees the thread finished.
+        failure_ = QStringLiteral("unknown exception");
+        qCCritical(lcWorker) << metaObject()->className() << "ended by a fault of unknown kind";
+        end_ = End::Failed;
     }
 }
 

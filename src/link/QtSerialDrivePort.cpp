@@ -67,6 +67,7 @@ bool QtSerialDrivePort::open()
     }
     // Whatever the device held before we opened it is not a reply to us.
     port_.clear(QSerialPort::AllDirections);
+    lost_ = false;
     return true;
 }
 
@@ -100,8 +101,12 @@ void QtSerialDrivePort::discardOutput()
 
 void QtSerialDrivePort::onError(QSerialPort::SerialPortError error)
 {
-    if (error == QSerialPort::ResourceError && port_.isOpen())
-        emit deviceLost(tr("%1 has gone away (%2)").arg(path_, port_.errorString()));
+    // Reported once per opening: a pulled adapter raises one resource error per operation
+    // that finds it gone. The reason is the system's words; the owner names the port.
+    if (error == QSerialPort::ResourceError && port_.isOpen() && !lost_) {
+        lost_ = true;
+        emit deviceLost(port_.errorString());
+    }
 }
 
 } // namespace velmora

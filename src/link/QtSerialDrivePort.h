@@ -32,6 +32,7 @@ private:
     PortSettings settings_;
     QSerialPort port_;
     QString error_;
+    bool lost_ = false;
 };
 
 } // namespace velmora

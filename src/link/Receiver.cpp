@@ -7,14 +7,17 @@
 
 #include "link/DrivePort.h"
 #include "link/DriveSession.h"
-#include "link/MessageService.h"
-#include "link/Texts.h"
 
 namespace velmora {
 
 namespace {
 
-bool isException(uint8_t code) { return code == 131 || code == 134 || code == 144; }
+// Refusals: the request's function code with the high bit set, for reads (3), writes
+// (6, 16) and the private functions (70, 73, 80).
+bool isException(uint8_t code)
+{
+    return code == 131 || code == 134 || code == 144 || code == 198 || code == 201 || code == 208;
+}
 bool isWriteEcho(uint8_t code) { return code == 6 || (code >= 70 && code <= 73); }
 bool isKnown(uint8_t code)
 {
@@ -41,9 +44,11 @@ void TThread_Receive::feed(const QByteArray &bytes)
     if (bytes.isEmpty())
         return;
     s_.reply.bytesSeen += static_cast<quint64>(bytes.size());
+    s_.noteBytesArrived();
     // Bytes that arrive while no request is outstanding can only be the remains of a reply
     // whose wait has ended; they must not become part of the next one.
     if (!s_.replyEvent.isArmed()) {
+        s_.noteLateBytes(int(bytes.size() + s_.reply.receiveBuffer.size()));
         s_.reply.receiveBuffer.clear();
         return;
     }
@@ -82,6 +87,7 @@ void TThread_Receive::handle()
     if (frameLength > 0 && L > frameLength && frameLength <= kMaxReplyLength) {
         const auto *bytes = reinterpret_cast<const uint8_t *>(buf.constData());
         if (CrcMatches(bytes, frameLength) && !answersRequest(bytes)) {
+            s_.noteLateBytes(frameLength);
             buf.remove(0, frameLength);
             handle();
             return;
@@ -115,10 +121,12 @@ void TThread_Receive::takeReply()
     buf.clear();
 
     const uint8_t code = copy[1];
+    ++s_.counters.repliesTaken;
     if (!fits || !CrcMatches(copy, L)) {
         // Release the waiter first (no values, no acknowledgement), then count the error.
         if (s_.replyEvent.claim()) {
             s_.reply.lastOutcome = ReplyOutcome::Bad;
+            s_.storeReply({}, ReplyOutcome::Bad);
             s_.replyEvent.signal();
         }
         crcErrorHandling();
@@ -127,8 +135,10 @@ void TThread_Receive::takeReply()
 
     // A good frame that does not answer the request outstanding is a late reply to an
     // earlier one: it is neither this request's values nor a line fault.
-    if (!answersRequest(copy))
+    if (!answersRequest(copy)) {
+        s_.noteLateBytes(L);
         return;
+    }
 
     if (!s_.replyEvent.claim())
         return;
@@ -147,6 +157,7 @@ void TThread_Receive::takeReply()
     } else {
         s_.reply.lastOutcome = ReplyOutcome::Rejected;
     }
+    s_.storeReply(QByteArray(reinterpret_cast<const char *>(copy), L), s_.reply.lastOutcome);
     s_.replyEvent.signal();
 }
 
@@ -174,13 +185,15 @@ bool TThread_Receive::answersRequest(const uint8_t *frame) const
         return code - 128 == e.functionCode;
     if (code != e.functionCode)
         return false;
-    return code != 3 || e.byteCount < 0 || frame[2] == e.byteCount;
+    if (code == 3 || code == 80)
+        return e.byteCount < 0 || frame[2] == e.byteCount;
+    // Echoes of writes and commands carry the register they answer.
+    return e.address < 0 || ((frame[2] << 8) | frame[3]) == e.address;
 }
 
 bool TThread_Receive::lastRequestWasIoStatus() const
 {
-    const auto &b = s_.req.requestBuffer;
-    return b[2] == 0x00 && b[3] == 0x1A && b[5] == 0x01;
+    return s_.expected.ioStatus;
 }
 
 void TThread_Receive::decodeValues(const uint8_t *copy)
@@ -213,15 +226,9 @@ void TThread_Receive::crcErrorHandling()
         return;
     s_.reply.crcErrorCount = 0;
     s_.reply.receiveBuffer.clear();
-    // The message and the Off-Line action run once this notification has returned, so
-    // neither a modal box nor the closing of the port happens inside the receiver.
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            s_.showMessage(QString::fromLatin1(texts::CrcErrorLimit));
-            s_.runOffLineAction();
-        },
-        Qt::QueuedConnection);
+    // Reported once this notification has returned: whoever owns the connection stops the
+    // workers, takes the link off line and says so, never inside the receiver.
+    QMetaObject::invokeMethod(this, [this] { s_.badReplyLimitReached(); }, Qt::QueuedConnection);
 }
 
 } // namespace velmora

@@ -8,6 +8,7 @@ void ReplyEvent::arm()
 {
     std::lock_guard lock(mutex_);
     state_ = State::Armed;
+    interrupted_ = false;
 }
 
 bool ReplyEvent::claim()
@@ -40,6 +41,10 @@ bool ReplyEvent::wait(int ms)
         if (state_ == State::Signalled) {
             state_ = State::Idle;
             return true;
+        }
+        if (interrupted_) {
+            interrupted_ = false;
+            return false;
         }
         if (cv_.wait_until(lock, deadline) == std::cv_status::timeout) {
             if (state_ == State::Armed || state_ == State::Idle) {
@@ -82,6 +87,22 @@ void ReplyEvent::disarm()
 {
     std::lock_guard lock(mutex_);
     state_ = State::Idle;
+}
+
+} // namespace velmora
+
+namespace velmora {
+
+void ReplyEvent::interrupt()
+{
+    {
+        std::lock_guard lock(mutex_);
+        if (state_ != State::Armed)
+            return;
+        state_ = State::Idle;
+        interrupted_ = true;
+    }
+    cv_.notify_all();
 }
 
 } // namespace velmora

@@ -32,6 +32,9 @@ public:
 
     bool isArmed() const;
     void disarm();
+    // The link went down: a request still waiting for its reply stops waiting now (its
+    // wait returns false). A reply already being stored is let through.
+    void interrupt();
 
     // Called (on the signalling thread) after each signal, to wake an event-loop waiter.
     void setNotifier(std::function<void()> notifier) { notify_ = std::move(notifier); }
@@ -41,6 +44,7 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable cv_;
     State state_ = State::Idle;
+    bool interrupted_ = false;
     std::function<void()> notify_;
 };
 

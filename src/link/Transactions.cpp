@@ -3,117 +3,100 @@
 #include <QEventLoop>
 #include <QTimer>
 
-#include "link/DrivePort.h"
-#include "link/MessageService.h"
-#include "link/Texts.h"
-
 namespace velmora {
 
-bool TThread_CHK_RESPONSE::waitOnUiThread()
+namespace {
+
+// The frame builder works on a request state of its own: no shared request is ever
+// touched by two exchanges.
+QByteArray built(RequestState &req, uint8_t type)
 {
-    ReplyEvent &ev = s_.replyEvent;
-    if (ev.consumeIfSignalled())
-        return true;
-    QEventLoop loop;
-    QTimer deadline;
-    deadline.setSingleShot(true);
-    deadline.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
-    QObject::connect(&s_, &DriveSession::replySignalled, &loop, &QEventLoop::quit);
-    deadline.start(s_.responseWaitMs);
-    for (;;) {
-        if (ev.consumeIfSignalled())
-            return true;
-        if (!deadline.isActive() && ev.expireIfUnclaimed())
-            return false;
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    const int32_t length = MAKE_REQUEST_ARRAY(req, type);
+    // Reads always go out as their 8 bytes; everything else as built.
+    return QByteArray(reinterpret_cast<const char *>(req.requestBuffer.data()), length);
+}
+
+// Data bytes of the function-80 replies: the present alarm is one value, the history ten.
+int commandReplyBytes(Command command)
+{
+    switch (command) {
+    case Command::PresentAlarmRead: return 4;
+    case Command::AlarmHistoryRead: return 40;
+    default: return -1;
     }
 }
 
-ReplyOutcome TThread_CHK_RESPONSE::run()
+} // namespace
+
+QByteArray ReadFrame(uint8_t station, uint16_t start, uint16_t count)
 {
-    const bool signalled = s_.onUiThread() ? waitOnUiThread() : s_.replyEvent.wait(s_.responseWaitMs);
-    if (signalled) {
-        s_.link.timeoutCount = 0;
-        s_.link.linkFailed = 0;
-        return s_.reply.lastOutcome;
-    }
-    // Not reset here: every further silent wait discards the port's buffers again.
-    if (++s_.link.timeoutCount >= kTimeoutsForLinkFailure) {
-        s_.link.linkFailed = 1;
-        s_.runOnUi([this] {
-            if (s_.port() && s_.port()->isOpen()) {
-                s_.port()->discardInput();
-                s_.port()->discardOutput();
-            }
-        });
-    }
-    return ReplyOutcome::NoReply;
+    RequestState req;
+    req.stationNumber = station;
+    req.functionCode = 3;
+    req.startRegister = start;
+    req.readCount = count;
+    return built(req, FrameRead);
 }
 
-ReplyOutcome ReadRegisters(DriveSession &s, uint16_t start, uint16_t count)
+QByteArray WriteOneFrame(uint8_t station, uint16_t address, WriteWord word)
 {
-    s.req.functionCode = 3;
-    s.req.startRegister = start;
-    s.req.readCount = count;
-    s.handOverSend([&s] { s.buildAndSend(FrameRead); });
-    return TThread_CHK_RESPONSE(s).run();
+    RequestState req;
+    req.stationNumber = station;
+    req.functionCode = 6;
+    req.startRegister = address;
+    req.writeCount = 1;
+    req.writeWords[1] = word;
+    return built(req, FrameWriteOne);
 }
 
-bool CommandExchange(DriveSession &s, Command command, ReplyOutcome *outcome)
+QByteArray WriteSeveralFrame(uint8_t station, uint16_t start, const std::vector<WriteWord> &words)
+{
+    RequestState req;
+    req.stationNumber = station;
+    req.functionCode = 16;
+    req.startRegister = start;
+    req.writeCount = static_cast<uint16_t>(std::min<size_t>(words.size(), kWriteWordCount));
+    for (size_t i = 0; i < req.writeCount; ++i)
+        req.writeWords[i + 1] = words[i];
+    return built(req, FrameWriteSeveral);
+}
+
+QByteArray InputControlFrame(uint8_t station, uint16_t controlWord)
+{
+    RequestState req;
+    req.stationNumber = station;
+    req.inputControlWord = controlWord;
+    return built(req, FrameInputControl);
+}
+
+ExchangeResult ReadRegisters(DriveSession &s, uint16_t start, uint16_t count)
+{
+    return s.exchange(ReadFrame(s.req.stationNumber, start, count));
+}
+
+ExchangeResult CommandExchange(DriveSession &s, Command command)
 {
     s.reply.writeAck = 0;
-    s.handOverSend([&s, command] {
-        const CommandFrame frame = BuildCommandFrame(command, s.req.stationNumber);
-        s.sendFrame(frame.data(), kCommandFrameLength);
-    });
-    const ReplyOutcome o = TThread_CHK_RESPONSE(s).run();
-    if (outcome)
-        *outcome = o;
-    return s.reply.writeAck == 1;
+    const CommandFrame frame = BuildCommandFrame(command, s.req.stationNumber);
+    return s.exchange(QByteArray(reinterpret_cast<const char *>(frame.data()), kCommandFrameLength),
+                      commandReplyBytes(command));
 }
 
-ReplyOutcome TThread_Read_Again::run()
+ExchangeResult WriteRegister(DriveSession &s, uint16_t address, WriteWord word)
 {
-    s_.req.functionCode = 3;
-    s_.req.readCount = s_.req.writeCount;
-    s_.handOverSend([this] { s_.buildAndSend(FrameRead); });
-    const ReplyOutcome o = TThread_CHK_RESPONSE(s_).run();
-    // Only the drive's answer is shown: after a lost or bad reply entry 1 still holds some
-    // earlier read's value, so the display keeps what it showed.
-    if (o != ReplyOutcome::Good)
-        return o;
-    const QString text = FormatParamValue(s_.reply.decodedValues[1], s_.CurParamDef.Decimals);
-    if (display_)
-        s_.runOnUi([this, &text] { display_(text); });
-    return o;
+    s.reply.writeAck = 0;
+    return s.exchange(WriteOneFrame(s.req.stationNumber, address, word));
 }
 
-void TThread_CHK_SOVOEN::run()
+ExchangeResult WriteRegisters(DriveSession &s, uint16_t start, const std::vector<WriteWord> &words)
 {
-    const ReplyOutcome assignments = ReadRegisters(s_, P7Defs[0].Address, static_cast<uint16_t>(P7Defs.size()));
-    const ReplyOutcome io = assignments == ReplyOutcome::Good ? ReadRegisters(s_, kIoStatusRegister, 1)
-                                                              : ReplyOutcome::NoReply;
-    if (assignments != ReplyOutcome::Good || io != ReplyOutcome::Good) {
-        // Without both replies the values in hand belong to some other read: the servo
-        // state is unknown, and a write that needs the servo off must not go ahead.
-        s_.link.servoOnFlag = 1;
-        return;
-    }
-    for (size_t i = 0; i < P7Defs.size(); ++i) {
-        const QString text = FormatParamValue(s_.reply.decodedValues[i + 1], P7Defs[i].Decimals);
-        s_.link.inputFunctionTexts[static_cast<int>(i)] = text;
-        if (text.isEmpty())
-            continue;
-        bool ok = false;
-        const int func = text.toInt(&ok);
-        if (!ok)
-            return; // leaves the servo-on flag as it was
-        s_.link.InFunc[i] = static_cast<uint8_t>(func & 0xFF);
-        if (s_.link.InFunc[i] == 1)
-            s_.link.ServoOnState = s_.reply.InBits[i];
-    }
-    s_.link.servoOnFlag = s_.link.ServoOnState == 1 ? 1 : 0;
+    return s.exchange(WriteSeveralFrame(s.req.stationNumber, start, words));
+}
+
+ExchangeResult WriteInputControl(DriveSession &s, uint16_t controlWord)
+{
+    s.reply.writeAck = 0;
+    return s.exchange(InputControlFrame(s.req.stationNumber, controlWord));
 }
 
 void PauseKeepingEvents(int ms)
@@ -121,54 +104,6 @@ void PauseKeepingEvents(int ms)
     QEventLoop loop;
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     loop.exec(QEventLoop::ExcludeUserInputEvents);
-}
-
-bool ConvertsFor(const TParamDef &def, const QString &text)
-{
-    WriteWord scratch{};
-    return def.IsReal == 1 ? Change_Float2HEX(text, def, scratch) : Change_Int2HEX(text, def, scratch);
-}
-
-ReplyOutcome WriteOneExchange(DriveSession &s, const TParamDef &def)
-{
-    s.CurParamDef = def;
-    s.req.functionCode = 6;
-    s.req.startRegister = def.Address;
-    s.req.writeCount = 1;
-    s.reply.writeAck = 0;
-    s.handOverSend([&s] { s.buildAndSend(FrameWriteOne); });
-    return TThread_CHK_RESPONSE(s).run();
-}
-
-ValueWriteResult ValueWrite(DriveSession &s, const TParamDef &def, const QString &text, bool guard,
-                            const ValueDisplay &display, const std::function<void()> &betweenWriteAndReadBack)
-{
-    ValueWriteResult result;
-    if (guard) {
-        TThread_CHK_SOVOEN(s).run();
-        if (s.link.servoOnFlag == 1) {
-            s.showMessage(QString::fromLatin1(texts::ServoOn));
-            result.status = ValueWriteResult::ServoOn;
-            return result;
-        }
-    }
-    s.CurParamDef = def;
-    s.req.functionCode = 6;
-    s.req.startRegister = def.Address;
-    s.req.writeCount = 1;
-    const bool converted = def.IsReal == 1 ? Change_Float2HEX(text, s.CurParamDef, s.req.writeWords[1])
-                                           : Change_Int2HEX(text, s.CurParamDef, s.req.writeWords[1]);
-    if (!converted) {
-        s.showMessage(QString::fromLatin1(texts::WrongParameter));
-        result.status = ValueWriteResult::WrongParameter;
-        return result;
-    }
-    result.write = WriteOneExchange(s, def);
-    if (betweenWriteAndReadBack)
-        betweenWriteAndReadBack();
-    result.readBack = TThread_Read_Again(s, display).run();
-    result.status = ValueWriteResult::Written;
-    return result;
 }
 
 } // namespace velmora

@@ -42,24 +42,22 @@ bool TThread_Alarm_History_Reset::run()
 
 ReplyOutcome TThread_Alarm_History::run()
 {
-    ReplyOutcome outcome = ReplyOutcome::NoReply;
-    CommandExchange(s_, Command::AlarmHistoryRead, &outcome);
-    // Without a good reply the decoded values belong to some earlier read: nothing of them
-    // is shown as the history.
-    if (outcome != ReplyOutcome::Good) {
+    const ExchangeResult r = CommandExchange(s_, Command::AlarmHistoryRead);
+    // Without a good reply there is no history to show.
+    if (!r.good()) {
         history_.HistoryFillFlag = 0;
         s_.showMessage(QString::fromLatin1(texts::InstructionFail));
-        return outcome;
+        return r.outcome;
     }
-    s_.runOnUi([this] {
+    s_.runOnUi([this, &r] {
         for (int i = 0; i < kAlarmHistoryLength; ++i) {
-            history_.AlarmHistory[size_t(i)] = AlarmLabel(NearestWhole(s_.reply.decodedValues[size_t(i) + 1]));
+            history_.AlarmHistory[size_t(i)] = AlarmLabel(NearestWhole(r.value(i + 1)));
             if (history_.HistoryFillFlag == 1 && addLine_)
                 addLine_(history_.AlarmHistory[size_t(i)]);
         }
         history_.HistoryFillFlag = 0;
     });
-    return outcome;
+    return r.outcome;
 }
 
 } // namespace velmora

@@ -49,23 +49,18 @@ QString AlarmLabel(int number)
 
 ReplyOutcome TThread_Alarm_Present::run()
 {
-    const ReplyOutcome o = [this] {
-        ReplyOutcome outcome = ReplyOutcome::NoReply;
-        CommandExchange(s_, Command::PresentAlarmRead, &outcome);
-        return outcome;
-    }();
-    // A lost or refused reply leaves the present alarm as it was: the decoded values then
-    // belong to some earlier read.
-    if (o != ReplyOutcome::Good)
-        return o;
-    const int n = functionNumber(s_.reply.decodedValues[1]);
+    const ExchangeResult r = CommandExchange(s_, Command::PresentAlarmRead);
+    // A lost or refused reply leaves the present alarm as it was.
+    if (!r.good())
+        return r.outcome;
+    const int n = functionNumber(r.value(1));
     state_.PresentAlarmName = AlarmLabel(n);
     state_.PresentAlarmCode = n >= 0 && n < int(AlarmDisplayCodes.size()) ? AlarmDisplayCodes[size_t(n)] : 0;
     if (n == 0)
         state_.PresentAlarmName = AlarmLabel(15); // the ALARM output says otherwise
     const QString name = state_.PresentAlarmName;
     s_.runOnUi([this, name] { view_.setPresentAlarm(name); });
-    return o;
+    return r.outcome;
 }
 
 TThread_ST_ALS_READ::TThread_ST_ALS_READ(DriveSession &session, MonitorState &state, MonitorView &view,
@@ -83,54 +78,66 @@ bool TThread_ST_ALS_READ::cycle()
 {
     LinkState &link = s_.link;
     if (link.linkFailed == 1) {
-        s_.runOnUi([this] {
-            view_.showLinkFailure();
-            s_.link.timeoutCount = 0;
-            s_.link.linkFailed = 0;
-            s_.discardAll();
-        });
+        // The owner says so once this poller has ended: a step a worker waits for must
+        // never wait for the user.
+        link.timeoutCount = 0;
+        link.linkFailed = 0;
+        s_.runOnUi([this] { s_.discardAll(); });
+        linkFailure_ = true;
         return false;
     }
+    if (s_.isLinkDown())
+        return false;
     s_.runOnUi([this] { view_.setPowerLamp(true); });
 
-    // Pin assignments, with the previous cycle's I/O bits. Values of a read that got no
-    // good reply are not the drive's: the assignments then stay as they were.
-    if (ReadRegisters(s_, P8Defs[0].Address, uint16_t(P8Defs.size())) == ReplyOutcome::Good) {
+    // Pin assignments, judged with the previous cycle's I/O bits. Nothing here comes from a
+    // read without a good reply: the assignments, the alarm and servo states and the lamp
+    // labels then stay as they were.
+    const bool ioKnown = state_.ioKnown;
+    const ExchangeResult outputs = ReadRegisters(s_, P8Defs[0].Address, uint16_t(P8Defs.size()));
+    if (outputs.good()) {
         for (size_t i = 0; i < P8Defs.size(); ++i) {
-            state_.OutFunc[i] = uint8_t(functionNumber(s_.reply.decodedValues[i + 1]));
-            if (state_.OutFunc[i] == kAlarmFunction)
-                state_.AlarmOutState = s_.reply.OutBits[i];
+            state_.OutFunc[i] = uint8_t(functionNumber(outputs.value(int(i) + 1)));
+            if (state_.OutFunc[i] == kAlarmFunction && ioKnown)
+                state_.AlarmOutState = state_.io.out[i];
         }
     }
-    if (ReadRegisters(s_, P7Defs[0].Address, uint16_t(P7Defs.size())) == ReplyOutcome::Good) {
+    const ExchangeResult inputs = ReadRegisters(s_, P7Defs[0].Address, uint16_t(P7Defs.size()));
+    if (inputs.good()) {
         for (size_t i = 0; i < P7Defs.size(); ++i) {
-            link.InFunc[i] = uint8_t(functionNumber(s_.reply.decodedValues[i + 1]));
-            if (link.InFunc[i] == kServoOnFunction)
-                link.ServoOnState = s_.reply.InBits[i];
+            link.InFunc[i] = uint8_t(functionNumber(inputs.value(int(i) + 1)));
+            if (link.InFunc[i] == kServoOnFunction && ioKnown)
+                link.ServoOnState = state_.io.in[i];
         }
     }
 
-    if (state_.LabelRefreshCount < kLabelPasses) {
+    if (state_.LabelRefreshCount < kLabelPasses && (inputs.good() || outputs.good())) {
         const auto in = link.InFunc;
         const auto out = state_.OutFunc;
-        s_.runOnUi([this, in, out] {
-            for (int i = 0; i < 12; ++i)
-                view_.setInputLabel(i, InputFunctionLabel(in[size_t(i)]));
-            if (out[0] <= kLastLabelledOutput) {
+        const bool inGood = inputs.good(), outGood = outputs.good();
+        s_.runOnUi([this, in, out, inGood, outGood] {
+            if (inGood) {
+                for (int i = 0; i < 12; ++i)
+                    view_.setInputLabel(i, InputFunctionLabel(in[size_t(i)]));
+            }
+            if (outGood && out[0] <= kLastLabelledOutput) {
                 for (int k = 0; k < 9; ++k)
                     view_.setOutputLabel(k, OutputFunctionLabel(out[size_t(k + 1)]));
                 view_.setOutputLabel(9, OutputFunctionLabel(out[0]));
             }
         });
-        ++state_.LabelRefreshCount;
+        // A pass counts only when both lists came from the drive.
+        if (inGood && outGood)
+            ++state_.LabelRefreshCount;
     }
 
-    const bool statusGood = ReadRegisters(s_, StDefs[0].Address, uint16_t(StDefs.size())) == ReplyOutcome::Good;
+    const ExchangeResult status = ReadRegisters(s_, StDefs[0].Address, uint16_t(StDefs.size()));
     std::array<QString, 18> texts;
-    if (statusGood) {
+    if (status.good()) {
         for (size_t k = 0; k < StDefs.size(); ++k)
-            texts[k] = FormatRecordValue(StDefs[k], s_.reply.decodedValues[k + 1]);
+            texts[k] = FormatRecordValue(StDefs[k], status.value(int(k) + 1));
     }
+    const bool statusGood = status.good();
     s_.runOnUi([this, statusGood, texts] {
         if (statusGood) {
             for (int k = 0; k < 18; ++k)
@@ -139,28 +146,37 @@ bool TThread_ST_ALS_READ::cycle()
         view_.setPowerLamp(false);
     });
 
-    if (ReadRegisters(s_, kIoStatusRegister, 1) == ReplyOutcome::Good) {
-        const auto in = s_.reply.InBits;
-        const auto out = s_.reply.OutBits;
-        s_.runOnUi([this, in, out] {
+    const ExchangeResult io = ReadRegisters(s_, kIoStatusRegister, 1);
+    if (io.good()) {
+        const IoBits bits = io.ioBits();
+        state_.io = bits;
+        state_.ioKnown = true;
+        s_.runOnUi([this, bits] {
             for (int i = 0; i < 12; ++i)
-                view_.setInputLamp(i, in[size_t(i)] == 1);
+                view_.setInputLamp(i, bits.in[size_t(i)] == 1);
             for (int k = 0; k < 10; ++k)
-                view_.setOutputLamp(k, out[size_t((k + 1) % 10)] == 1);
+                view_.setOutputLamp(k, bits.out[size_t((k + 1) % 10)] == 1);
         });
     }
 
+    // The summary lamps show a state only once it rests on the drive's answers.
+    const bool alarmKnown = outputs.good() && ioKnown;
+    const bool servoKnown = inputs.good() && ioKnown;
     if (state_.AlarmOutState == 0) {
         TThread_Alarm_Present(s_, state_, view_).run();
-    } else {
+    } else if (alarmKnown) {
         state_.PresentAlarmName = AlarmLabel(0);
         s_.runOnUi([this] { view_.setPresentAlarm(AlarmLabel(0)); });
     }
     const bool alarm = state_.AlarmOutState == 0, servoOn = link.ServoOnState == 1;
-    s_.runOnUi([this, alarm, servoOn] {
-        view_.setAlarmLamp(alarm);
-        view_.setServoLamp(servoOn);
-    });
+    if (alarmKnown || servoKnown) {
+        s_.runOnUi([this, alarm, servoOn, alarmKnown, servoKnown] {
+            if (alarmKnown)
+                view_.setAlarmLamp(alarm);
+            if (servoKnown)
+                view_.setServoLamp(servoOn);
+        });
+    }
     return true;
 }
 

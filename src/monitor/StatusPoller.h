@@ -20,6 +20,12 @@ namespace velmora {
 struct MonitorState {
     std::array<uint8_t, 10> OutFunc{};
     uint8_t AlarmOutState = 0; // 1: the ALARM output is active, i.e. no alarm
+    // The I/O bits of the last good I/O status reply, and whether one came since going on
+    // line: the pin states the next cycle judges the alarm and servo pins by.
+    IoBits io;
+    bool ioKnown = false;
+    // Cleared when going on line: nothing is known of a drive that has not answered yet.
+    void forgetDrive() { ioKnown = false; }
     std::atomic<int> LabelRefreshCount{0};  // reset from the user-interface thread
     QString PresentAlarmName;               // the poller's own, or the alarm window's while it is stopped
     std::atomic<uint8_t> PresentAlarmCode{0}; // read by "Alarm Info" while the poller runs
@@ -29,7 +35,6 @@ struct MonitorState {
 class MonitorView {
 public:
     virtual ~MonitorView() = default;
-    virtual void showLinkFailure() = 0;
     virtual void setPowerLamp(bool on) = 0;
     virtual void setInputLabel(int pin, const QString &text) = 0;
     virtual void setOutputLabel(int label, const QString &text) = 0; // label 0 = Lbl_Output_01
@@ -68,6 +73,9 @@ public:
     ~TThread_ST_ALS_READ() override;
 
     int cyclesDone() const { return roundsDone(); }
+    // The poller ended because the link failed (three silent waits, or the watchdog); the
+    // owner reports it once the poller has ended.
+    bool endedOnLinkFailure() const { return linkFailure_; }
 
     // One cycle; the whole loop repeats this. False when the poller must end.
     bool cycle();
@@ -79,6 +87,7 @@ private:
     DriveSession &s_;
     MonitorState &state_;
     MonitorView &view_;
+    std::atomic<bool> linkFailure_{false};
 };
 
 } // namespace velmora

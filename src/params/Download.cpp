@@ -4,6 +4,7 @@
 #include "link/Transactions.h"
 #include "params/Catalogue.h"
 #include "params/ParamFile.h"
+#include "params/ValueCodec.h"
 
 namespace velmora {
 
@@ -57,10 +58,6 @@ bool checkRange(const QStringList &texts, int g, int from, int to, const QString
     return true;
 }
 
-bool encode(const QString &text, const TParamDef &def, WriteWord &word)
-{
-    return def.IsReal == 1 ? Change_Float2HEX(text, def, word) : Change_Int2HEX(text, def, word);
-}
 
 // A request of texts[from..from+count) of group g; false when an encoder refuses a value.
 bool addRequest(DownloadPlan &plan, const QStringList &texts, int g, int from, int count, uint8_t function,
@@ -74,7 +71,7 @@ bool addRequest(DownloadPlan &plan, const QStringList &texts, int g, int from, i
     r.endsGroup = endsGroup;
     r.words.resize(size_t(count));
     for (int i = 0; i < count; ++i) {
-        if (!encode(texts[from + i], defs[size_t(from + i)], r.words[size_t(i)]))
+        if (!EncodeTypedValue(texts[from + i], defs[size_t(from + i)], r.words[size_t(i)]))
             return false;
     }
     plan.requests.push_back(std::move(r));
@@ -143,7 +140,7 @@ DownloadCheck CheckDownloadLines(const QStringList &lines)
         return result;
     }
     WriteWord station{};
-    encode(p1[kStationIndex], P1Defs[kStationIndex], station);
+    EncodeTypedValue(p1[kStationIndex], P1Defs[kStationIndex], station);
     plan.stationAfterP1 = static_cast<uint8_t>(station.low & 0xFF);
     result.plan = std::move(plan);
     return result;
@@ -153,19 +150,14 @@ DownloadResult RunDownload(DriveSession &s, const DownloadPlan &plan, const std:
 {
     DownloadResult result;
     for (const DownloadRequest &r : plan.requests) {
-        if (s.link.linkFailed == 1) {
+        if (s.link.linkFailed == 1 || s.isLinkDown()) {
             result.linkFailed = true;
             return result;
         }
-        s.req.functionCode = r.function;
-        s.req.startRegister = r.startRegister;
-        s.req.writeCount = static_cast<uint16_t>(r.words.size());
-        for (size_t i = 0; i < r.words.size(); ++i)
-            s.req.writeWords[i + 1] = r.words[i];
-        s.reply.writeAck = 0;
-        const uint8_t type = r.function == 6 ? FrameWriteOne : FrameWriteSeveral;
-        s.handOverSend([&s, type] { s.buildAndSend(type); });
-        result.outcomes.push_back(TThread_CHK_RESPONSE(s).run());
+        const ExchangeResult sent = r.function == 6 && !r.words.empty()
+                                        ? WriteRegister(s, r.startRegister, r.words.front())
+                                        : WriteRegisters(s, r.startRegister, r.words);
+        result.outcomes.push_back(sent.outcome);
         if (r.endsGroup) {
             // From here on the drive answers to the station number the file gave it.
             if (r.group == 1)
@@ -174,7 +166,7 @@ DownloadResult RunDownload(DriveSession &s, const DownloadPlan &plan, const std:
                 progress(10 * r.group);
         }
     }
-    result.linkFailed = s.link.linkFailed == 1;
+    result.linkFailed = s.link.linkFailed == 1 || s.isLinkDown();
     bool refused = false;
     for (ReplyOutcome o : result.outcomes)
         refused = refused || o == ReplyOutcome::Rejected;

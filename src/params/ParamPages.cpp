@@ -8,6 +8,9 @@
 #include "link/MessageService.h"
 #include "link/Texts.h"
 #include "link/Transactions.h"
+#include "params/DisplayRules.h"
+#include "params/ParamTransactions.h"
+#include "params/ValueCodec.h"
 #include "widgets/GradientWidgets.h"
 #include "widgets/TextBoxes.h"
 #include "widgets/Placement.h"
@@ -270,10 +273,10 @@ void TForm_Page::initialiseParameters(int row)
     if (!session_.messages() || !session_.messages()->askYesNo(QString::fromLatin1(texts::InitializeQuestion)))
         return;
     button->setText(QStringLiteral("Initializing..."));
-    session_.CurParamDef = def;
-    if (!Change_Int2HEX(QStringLiteral("1"), def, session_.req.writeWords[1]))
+    WriteWord word;
+    if (!Change_Int2HEX(QStringLiteral("1"), def, word))
         return;
-    WriteOneExchange(session_, def);
+    WriteOneExchange(session_, def, word);
     // The drive needs its second to restore every group.
     PauseKeepingEvents(kInitialisePauseMs);
     TThread_Pg_READ(session_, texts_, group_).run();

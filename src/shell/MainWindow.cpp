@@ -33,6 +33,7 @@
 #include "tuning/ManualTuningWindow.h"
 #include "tuning/MonitorWindow.h"
 #include "shell/ConnectionWindow.h"
+#include "shell/FileCommands.h"
 #include "widgets/ProcessWindow.h"
 #include "widgets/ALed.h"
 #include "widgets/GradientWidgets.h"
@@ -102,12 +103,10 @@ constexpr std::array<LampRow, 10> kOutputRows{{
 TForm_Main::TForm_Main(MessageService &messages, QWidget *parent)
     : QMainWindow(parent),
       messages_(messages),
-      session_(&port_, &messages),
-      receiver_(session_),
+      connection_(messages, *this, *this),
       children_(this, *this)
 {
     setObjectName(QStringLiteral("TForm_Main"));
-    port_.setObjectName(QStringLiteral("ApdComPort1"));
     setWindowTitle(QString::fromLatin1(kCaption));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
 
@@ -123,14 +122,9 @@ TForm_Main::TForm_Main(MessageService &messages, QWidget *parent)
     buildMenus();
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
-    // FormCreate: counters, station number, the link's receiver; nothing is sent.
-    session_.req.stationNumber = kInitialStation;
-    QObject::connect(&port_, &DrivePort::dataAvailable, &receiver_, &TThread_Receive::ApdComPort1TriggerAvail);
-    Timer_ChkCom.setObjectName(QStringLiteral("Timer_ChkCom"));
-    Timer_ChkCom.setInterval(kWatchdogIntervalMs);
-    connect(&Timer_ChkCom, &QTimer::timeout, this, &TForm_Main::Timer_ChkComTimer);
-    session_.setOffLineAction([this] { BtnOff_LineClick(); });
-    connect(&port_, &DrivePort::deviceLost, this, &TForm_Main::onDeviceLost);
+    // FormCreate: the connection holds the station number, the counters and the receiver;
+    // nothing is sent.
+    files_ = std::make_unique<FileCommands>(*this, messages_);
 
     // Without a parent: a disabled main window would grey out its child dialogs, and the
     // Processing window is shown exactly while a drive window holds the main one disabled.
@@ -140,8 +134,7 @@ TForm_Main::TForm_Main(MessageService &messages, QWidget *parent)
 
 TForm_Main::~TForm_Main()
 {
-    Timer_ChkCom.stop();
-    stopPoller(); // its steps touch this window's controls
+    connection_.shutdown(); // the poller's steps touch this window's controls
 }
 
 QPushButton *TForm_Main::addButton(QWidget *parent, const char *name, const char *caption, const QRect &geometry,
@@ -226,8 +219,8 @@ void TForm_Main::buildServoGroup(QWidget *client)
         if (i == 2)
             lamp->setTrueColor(Qt::red);
     }
-    QPushButton *on = addButton(group, "BtnON_Line", "On-Line", QRect(8, 76, 64, 36), true);
-    QPushButton *off = addButton(group, "BtnOFF_LINE", "Off-Line", QRect(75, 76, 64, 36), true);
+    QPushButton *on = onLineButton_ = addButton(group, "BtnON_Line", "On-Line", QRect(8, 76, 64, 36), true);
+    QPushButton *off = offLineButton_ = addButton(group, "BtnOFF_LINE", "Off-Line", QRect(75, 76, 64, 36), true);
     connect(on, &QPushButton::clicked, this, &TForm_Main::BtnON_LineClick);
     connect(off, &QPushButton::clicked, this, &TForm_Main::BtnOff_LineClick);
     QPushButton *exit = addButton(group, "BtnExit", "Exit", QRect(142, 76, 64, 36), true);
@@ -243,18 +236,23 @@ void TForm_Main::buildModeGroups(QWidget *client)
     for (int i = 0; i < 9; ++i) {
         const int column = i < 5 ? 0 : 1, row = i < 5 ? i : i - 5;
         QPushButton *page = addButton(mode, names[i], captions[i], QRect(8 + column * 102, 20 + row * 36, 96, 32), false);
+        driveButtons_.push_back(page);
         connect(page, &QPushButton::clicked, this, [this, i] { openParamPage(i + 1); });
     }
 
     QGroupBox *test = addGroup(client, "TestModeGroupBox", "Funtion mode", QRect(574, 338, 214, 96));
-    connect(addButton(test, "BtnJOG", "Jog", QRect(8, 20, 96, 32), false), &QPushButton::clicked, this,
+    auto driveButton = [this](QPushButton *b) {
+        driveButtons_.push_back(b);
+        return b;
+    };
+    connect(driveButton(addButton(test, "BtnJOG", "Jog", QRect(8, 20, 96, 32), false)), &QPushButton::clicked, this,
             &TForm_Main::BtnJOGClick);
-    connect(addButton(test, "BtnAuto_Jog", "Auto Jog", QRect(110, 20, 96, 32), false), &QPushButton::clicked, this,
-            &TForm_Main::BtnAuto_JogClick);
-    connect(addButton(test, "BtnAutoTune", "Auto Tuning", QRect(8, 56, 96, 32), false), &QPushButton::clicked, this,
-            &TForm_Main::BtnAutoTuneClick);
-    connect(addButton(test, "BtnManuTune", "Manual Tuning", QRect(110, 56, 96, 32), false), &QPushButton::clicked, this,
-            &TForm_Main::BtnManuTuneClick);
+    connect(driveButton(addButton(test, "BtnAuto_Jog", "Auto Jog", QRect(110, 20, 96, 32), false)),
+            &QPushButton::clicked, this, &TForm_Main::BtnAuto_JogClick);
+    connect(driveButton(addButton(test, "BtnAutoTune", "Auto Tuning", QRect(8, 56, 96, 32), false)),
+            &QPushButton::clicked, this, &TForm_Main::BtnAutoTuneClick);
+    connect(driveButton(addButton(test, "BtnManuTune", "Manual Tuning", QRect(110, 56, 96, 32), false)),
+            &QPushButton::clicked, this, &TForm_Main::BtnManuTuneClick);
 }
 
 void TForm_Main::buildAlarmGroup(QWidget *client)
@@ -265,19 +263,22 @@ void TForm_Main::buildAlarmGroup(QWidget *client)
     presentAlarm_ = addText(group, QString(), QRect(136, 20, 108, 22), "STextALS_01", true);
     addText(group, QStringLiteral("ALS02"), QRect(6, 46, 38, 24), "StaticText74", true);
     addText(group, QStringLiteral("Alarm Reset"), QRect(46, 46, 88, 24), "StaticText75", true);
-    connect(addButton(group, "btnALS_02", "Reset", QRect(136, 46, 42, 24), false), &QPushButton::clicked, this,
-            &TForm_Main::btnALS_02Click);
-    QPushButton *detail = addButton(group, "btnALS_Detail", "Alarm Info", QRect(180, 46, 64, 24), false);
+    QPushButton *reset = addButton(group, "btnALS_02", "Reset", QRect(136, 46, 42, 24), false);
+    driveButtons_.push_back(reset);
+    connect(reset, &QPushButton::clicked, this, &TForm_Main::btnALS_02Click);
+    QPushButton *detail = alarmDetailButton_ = addButton(group, "btnALS_Detail", "Alarm Info", QRect(180, 46, 64, 24), false);
     connect(detail, &QPushButton::clicked, this, &TForm_Main::btnALS_DetailClick);
 
     QGroupBox *history = addGroup(group, "AlarmHistoryGroupBox", "Alarm History", QRect(6, 74, 238, 133));
     historyList_ = new QListWidget(history);
     historyList_->setObjectName(QStringLiteral("ListBoxALS03"));
     historyList_->setGeometry(8, 20, 150, 106);
-    connect(addButton(history, "btnALS_03", "Display", QRect(164, 20, 66, 30), false), &QPushButton::clicked, this,
-            &TForm_Main::btnALS_03Click);
-    connect(addButton(history, "btnALS_04", "Reset", QRect(164, 56, 66, 30), false), &QPushButton::clicked, this,
-            &TForm_Main::btnALS_04Click);
+    QPushButton *display = addButton(history, "btnALS_03", "Display", QRect(164, 20, 66, 30), false);
+    QPushButton *clear = addButton(history, "btnALS_04", "Reset", QRect(164, 56, 66, 30), false);
+    driveButtons_.push_back(display);
+    driveButtons_.push_back(clear);
+    connect(display, &QPushButton::clicked, this, &TForm_Main::btnALS_03Click);
+    connect(clear, &QPushButton::clicked, this, &TForm_Main::btnALS_04Click);
 }
 
 void TForm_Main::buildMenus()
@@ -291,7 +292,7 @@ void TForm_Main::buildMenus()
     };
     auto separator = [](QMenu *menu, const char *name) { menu->addSeparator()->setObjectName(QLatin1String(name)); };
 
-    QMenu *file = bar->addMenu(QStringLiteral("File"));
+    QMenu *file = fileMenu_ = bar->addMenu(QStringLiteral("File"));
     file->setObjectName(QStringLiteral("File1"));
     connect(item(file, "OPEN1", "Open"), &QAction::triggered, this, &TForm_Main::OPEN1Click);
     separator(file, "N1");
@@ -302,7 +303,7 @@ void TForm_Main::buildMenus()
     config->setObjectName(QStringLiteral("CONFIG1"));
     connect(item(config, "SET1", "Commport"), &QAction::triggered, this, &TForm_Main::SET1Click);
 
-    QMenu *tools = bar->addMenu(QStringLiteral("Tools"));
+    QMenu *tools = toolsMenu_ = bar->addMenu(QStringLiteral("Tools"));
     tools->setObjectName(QStringLiteral("TOOLS1"));
     connect(item(tools, "INPUT_PORT", "Input Control"), &QAction::triggered, this, &TForm_Main::INPUT_PORTClick);
     connect(item(tools, "Monitor1", "Monitor"), &QAction::triggered, this, &TForm_Main::Monitor1Click);
@@ -327,27 +328,26 @@ void TForm_Main::buildMenus()
 namespace {
 
 constexpr int kSettingsPauseMs = 10;
-constexpr int kWatchdogTicks = 14;       // a verdict after more ticks than this
-constexpr int kWatchdogEmptySamples = 10;
 constexpr int kHistoryRefillPauseMs = 1000;
 
 } // namespace
 
 void TForm_Main::SET1Click()
 {
-    if (port_.isOpen()) {
+    ComPort &port = connection_.port();
+    if (port.isOpen()) {
         messages_.show(QString::fromLatin1(texts::ComportOpenAlready));
         return;
     }
     // The settings dialog follows the child-window protocol without the poller: the
     // port is closed while it is open.
-    PortSettings *settings = new PortSettings(port_.settings());
+    PortSettings *settings = new PortSettings(port.settings());
     auto *dialog = new TForm_COMM(*settings, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     setEnabled(false);
     dialog->setEnabled(true);
     connect(dialog, &QObject::destroyed, this, [this, settings] {
-        port_.applySettings(*settings);
+        connection_.port().applySettings(*settings);
         delete settings;
         setEnabled(true);
         PauseKeepingEvents(kSettingsPauseMs);
@@ -365,44 +365,23 @@ void TForm_Main::BtnON_LineClick()
 
 void TForm_Main::startWatchdog()
 {
-    watchdogCount1_ = 0;
-    watchdogCount2_ = 0;
-    monitor_.LabelRefreshCount = 0;
-    Timer_ChkCom.start();
+    connection_.startWatchdog();
 }
 
 bool TForm_Main::onLineSequence(const QString &stationText)
 {
-    if (!port_.isOpen() && !port_.open()) {
-        messages_.error(QString::fromLatin1(texts::ComportOpenError), port_.errorString());
+    if (!connection_.goOnLine(stationText))
         return false;
-    }
-    session_.discardAll();
-    bool ok = false;
-    const int station = stationText.trimmed().toInt(&ok, 10);
-    if (!ok) {
-        messages_.show(QString::fromLatin1(texts::ComportSettingError));
-        session_.discardAll();
-        return false;
-    }
-    session_.req.stationNumber = static_cast<uint8_t>(station & 0xFF);
-    session_.discardAll();
-    PauseKeepingEvents(kSettingsPauseMs);
-
-    setOnLineState(true);
-    session_.link.linkFailed = 0;
-    session_.link.timeoutCount = 0;
-    startPoller();
-
-    const PortSettings &s = port_.settings();
+    const ComPort &port = connection_.port();
+    const PortSettings &s = port.settings();
     // The port number as set; a port chosen by name shows a short form of it.
     QString portText = QString::number(s.ComNumber);
-    if (port_.portName() == QLatin1String(texts::SimulatedDrive))
+    if (port.portName() == QLatin1String(texts::SimulatedDrive))
         portText = QStringLiteral("SIM");
     else if (!s.device.isEmpty() || s.ComNumber == 0)
-        portText = QFileInfo(port_.portName()).fileName();
+        portText = QFileInfo(port.portName()).fileName();
     statusPanels_[0]->setText(QStringLiteral("Port: %1").arg(portText));
-    statusPanels_[0]->setToolTip(port_.portName());
+    statusPanels_[0]->setToolTip(port.portName());
     statusPanels_[1]->setText(QStringLiteral("Baud: %1").arg(s.Baud));
     statusPanels_[2]->setText(QStringLiteral("Data: %1").arg(s.DataBits));
     statusPanels_[3]->setText(QStringLiteral("Stop: %1").arg(s.StopBits));
@@ -410,33 +389,32 @@ bool TForm_Main::onLineSequence(const QString &stationText)
     return true;
 }
 
-void TForm_Main::setOnLineState(bool onLine)
+void TForm_Main::showOnLineState(bool onLine)
 {
-    findChild<QPushButton *>(QStringLiteral("BtnON_Line"))->setEnabled(!onLine);
-    findChild<QPushButton *>(QStringLiteral("BtnOFF_LINE"))->setEnabled(onLine);
-    for (const char *name : {"btnP1", "BtnP2", "BtnP3", "BtnP4", "BtnP5", "btnP6", "btnP7", "btnP8", "btnP9",
-                             "btnALS_02", "btnALS_03", "btnALS_04", "BtnJOG", "BtnAuto_Jog", "BtnAutoTune",
-                             "BtnManuTune"})
-        findChild<QPushButton *>(QLatin1String(name))->setEnabled(onLine);
+    onLineButton_->setEnabled(!onLine);
+    offLineButton_->setEnabled(onLine);
+    for (QPushButton *b : driveButtons_)
+        b->setEnabled(onLine);
     // Alarm Info explains the present alarm, so it is offered while on line.
-    findChild<QPushButton *>(QStringLiteral("btnALS_Detail"))->setEnabled(onLine);
-    findChild<QMenu *>(QStringLiteral("File1"))->menuAction()->setEnabled(onLine);
-    findChild<QMenu *>(QStringLiteral("TOOLS1"))->menuAction()->setEnabled(onLine);
+    alarmDetailButton_->setEnabled(onLine);
+    fileMenu_->menuAction()->setEnabled(onLine);
+    toolsMenu_->menuAction()->setEnabled(onLine);
+}
+
+void TForm_Main::showLinkFailed()
+{
+    onLineButton_->setEnabled(true);
+    offLineButton_->setEnabled(false);
 }
 
 void TForm_Main::BtnOff_LineClick()
 {
-    // A deliberate Off-Line must not be reported as a silent drive seconds later.
-    Timer_ChkCom.stop();
-    if (pollerRunning_)
-        stopPoller();
-    setOnLineState(false);
-    port_.close();
+    connection_.goOffLine();
 }
 
 void TForm_Main::btnALS_DetailClick()
 {
-    const QString text = AlarmExplanation(monitor_.PresentAlarmCode);
+    const QString text = AlarmExplanation(monitor().PresentAlarmCode);
     if (!text.isEmpty())
         messages_.show(text);
 }
@@ -445,7 +423,7 @@ void TForm_Main::btnALS_DetailClick()
 void TForm_Main::btnALS_02Click()
 {
     stopPoller();
-    TThread_Alarm_RESET(session_, monitor_, *this).run();
+    TThread_Alarm_RESET(session(), monitor(), *this).run();
     startPollerAt(QThread::NormalPriority);
 }
 
@@ -461,7 +439,7 @@ void TForm_Main::btnALS_03Click()
 void TForm_Main::btnALS_04Click()
 {
     stopPoller();
-    TThread_Alarm_History_Reset(session_).run();
+    TThread_Alarm_History_Reset(session()).run();
     historyList_->clear();
     alarmHistory_.HistoryFillFlag = 1;
     PauseKeepingEvents(kHistoryRefillPauseMs);
@@ -471,32 +449,12 @@ void TForm_Main::btnALS_04Click()
 
 void TForm_Main::readAlarmHistory()
 {
-    TThread_Alarm_History(session_, alarmHistory_, [this](const QString &line) { historyList_->addItem(line); }).run();
-}
-
-void TForm_Main::onDeviceLost(const QString &reason)
-{
-    const QString name = port_.portName();
-    BtnOff_LineClick();
-    messages_.error(QStringLiteral("The serial port %1 has gone away.").arg(name), reason);
+    TThread_Alarm_History(session(), alarmHistory_, [this](const QString &line) { historyList_->addItem(line); }).run();
 }
 
 void TForm_Main::Timer_ChkComTimer()
 {
-    ++watchdogCount1_;
-    if (session_.reply.receiveBuffer.isEmpty())
-        ++watchdogCount2_;
-    if (watchdogCount1_ > kWatchdogTicks && watchdogCount2_ > kWatchdogEmptySamples) {
-        session_.link.linkFailed = 1;
-        Timer_ChkCom.stop();
-        messages_.show(QString::fromLatin1(texts::CheckComport));
-    } else if (watchdogCount1_ > kWatchdogTicks && watchdogCount2_ < kWatchdogEmptySamples) {
-        Timer_ChkCom.stop();
-    }
-    if (session_.link.linkFailed == 1)
-        Timer_ChkCom.stop();
-    if (!isEnabled())
-        Timer_ChkCom.stop();
+    connection_.watchdogTick();
 }
 
 QString TForm_Main::statusPanelText(int panel) const
@@ -506,133 +464,50 @@ QString TForm_Main::statusPanelText(int panel) const
 
 void TForm_Main::openParamPage(int group)
 {
-    QWidget *page = children_.open([this, group] { return CreateParamPage(group, session_, paramTexts_, this); });
+    QWidget *page = children_.open([this, group] { return CreateParamPage(group, session(), paramTexts_, this); });
     // Pin assignments may have changed: the poller relabels the lamps after these pages.
     if (page && (group == 2 || group == 7 || group == 8))
-        connect(page, &QObject::destroyed, this, [this] { monitor_.LabelRefreshCount = 0; });
+        connect(page, &QObject::destroyed, this, [this] { monitor().LabelRefreshCount = 0; });
 }
 
-namespace {
-constexpr char kParamFileFilter[] = "*.vpf";
-constexpr char kParamFileSuffix[] = ".vpf";
-constexpr int kProgressDoneMs = 50;
-} // namespace
-
-void TForm_Main::UpLoad1Click()
-{
-    setEnabled(false);
-    if (!messages_.askYesNo(QString::fromLatin1(texts::SaveParameterQuestion))) {
-        setEnabled(true);
-        return;
-    }
-    process_->setPosition(0);
-    process_->setCaptionText(QString::fromLatin1(texts::ReadingParameters));
-    process_->show();
-    process_->stepIt();
-    stopPoller();
-    process_->stepIt();
-    QStringList unanswered;
-    for (int g = 1; g <= 9; ++g) {
-        if (TThread_Pg_READ(session_, paramTexts_, g).run() != ReplyOutcome::Good)
-            unanswered << QStringLiteral("P%1").arg(g);
-        if (g == 1)
-            ApplyMotorDefaults(paramTexts_.P(1));
-        process_->stepIt();
-    }
-    process_->setPosition(100);
-    PauseKeepingEvents(kProgressDoneMs);
-    process_->hide();
-
-    // A backup with a group the drive did not answer would hold some earlier read's texts
-    // as if just read, and a restore would write them back: nothing is saved then.
-    if (!unanswered.isEmpty()) {
-        messages_.show(QStringLiteral("The drive did not answer the reading of %1; the parameter file was not saved.")
-                           .arg(unanswered.join(QStringLiteral(", "))));
-        setEnabled(true);
-        startPollerAt(QThread::NormalPriority);
-        return;
-    }
-
-    QStringList lines = BuildParamFileLines(paramTexts_.texts);
-    QString path = messages_.chooseSaveFile(QStringLiteral("Save"), QLatin1String(kParamFileFilter));
-    if (!path.isEmpty()) {
-        if (QFileInfo(path).suffix().isEmpty())
-            path += QLatin1String(kParamFileSuffix);
-        QString error;
-        if (!SaveParamFile(path, lines, &error)) {
-            messages_.error(QString::fromLatin1(texts::FileSaveFail), error);
-            lines = QStringList{QString::fromLatin1(texts::FileSaveErrorLine)};
-        }
-    }
-    // The main window stays disabled until the view is closed.
-    auto *view = new TForm_Save_Report(this);
-    view->setLines(lines);
-    view->setEnabled(true);
-    connect(view, &QObject::destroyed, this, [this] { setEnabled(true); });
-    view->show();
-    startPollerAt(QThread::NormalPriority);
-}
-
-void TForm_Main::OPEN1Click()
-{
-    setEnabled(false);
-    stopPoller();
-    const QString path = messages_.chooseOpenFile(QStringLiteral("Open"), QLatin1String(kParamFileFilter));
-    if (!path.isEmpty()) {
-        if (std::optional<QStringList> lines = ReadParamFileLines(path)) {
-            while (lines->size() < kParamFileLines)
-                lines->append(QString());
-            auto *view = new TForm_OPEN_REPORT(this);
-            view->setLines(*lines);
-            view->show();
-        }
-    }
-    setEnabled(true);
-    startPollerAt(QThread::NormalPriority);
-}
-
-void TForm_Main::Download1Click()
-{
-    auto *window = qobject_cast<TForm_DownLoad *>(
-        children_.open([this] { return new TForm_DownLoad(session_, *process_, this); }));
-    if (window)
-        window->chooseFile();
-}
+void TForm_Main::UpLoad1Click() { files_->UpLoad1Click(); }
+void TForm_Main::OPEN1Click() { files_->OPEN1Click(); }
+void TForm_Main::Download1Click() { files_->Download1Click(); }
 
 void TForm_Main::INPUT_PORTClick()
 {
-    children_.open([this] { return new TForm_Input_IO(session_, this); });
+    children_.open([this] { return new TForm_Input_IO(session(), this); });
 }
 
 void TForm_Main::BtnJOGClick()
 {
-    children_.open([this] { return new TForm_JOG(session_, this); });
+    children_.open([this] { return new TForm_JOG(session(), this); });
 }
 
 void TForm_Main::BtnAuto_JogClick()
 {
-    children_.open([this] { return new TForm_AUTOJOG(session_, this); });
+    children_.open([this] { return new TForm_AUTOJOG(session(), this); });
 }
 
 void TForm_Main::Monitor1Click()
 {
-    children_.open([this] { return new TForm_Chart(session_, this); });
+    children_.open([this] { return new TForm_Chart(session(), this); });
 }
 
 void TForm_Main::Report1Click()
 {
-    children_.open([this] { return new TForm_Report(session_, paramTexts_, alarmHistory_, *process_, this); });
+    children_.open([this] { return new TForm_Report(session(), paramTexts_, alarmHistory_, *process_, this); });
 }
 
 void TForm_Main::BtnAutoTuneClick()
 {
     auto *window = qobject_cast<TForm_AutoTuning *>(
-        children_.open([this] { return new TForm_AutoTuning(session_, this); }));
+        children_.open([this] { return new TForm_AutoTuning(session(), this); }));
     if (!window)
         return;
     // "Entrance": the gain tuning chart, which holds the auto tuning window while it is open.
     window->setEntranceAction([this, window] {
-        auto *chart = new TForm_Chart1(session_, window, [window] { window->readAll(); });
+        auto *chart = new TForm_Chart1(session(), window, [window] { window->readAll(); });
         chart->setAttribute(Qt::WA_DeleteOnClose);
         chart->show();
     });
@@ -640,7 +515,7 @@ void TForm_Main::BtnAutoTuneClick()
 
 void TForm_Main::BtnManuTuneClick()
 {
-    children_.open([this] { return new TForm_ManualTuning(session_, this); });
+    children_.open([this] { return new TForm_ManualTuning(session(), this); });
 }
 
 void TForm_Main::BtnexitClick() { close(); }
@@ -654,37 +529,12 @@ void TForm_Main::About1Click() { (new TForm_About(this))->show(); }
 
 void TForm_Main::stopPoller()
 {
-    // Taken out first: the wait runs events, and one of them (the device going away) may
-    // stop the poller again from inside it.
-    std::unique_ptr<TThread_ST_ALS_READ> poller = std::move(poller_);
-    pollerRunning_ = false;
-    if (poller)
-        poller->stopAndWait();
+    connection_.stopPoller();
 }
 
 void TForm_Main::startPoller()
 {
-    startPollerAt(QThread::TimeCriticalPriority);
-}
-
-void TForm_Main::startPollerAt(QThread::Priority priority)
-{
-    stopPoller(); // never two
-    // Off line (the port closed, or the device gone during a command) nothing polls.
-    if (!port_.isOpen())
-        return;
-    poller_ = std::make_unique<TThread_ST_ALS_READ>(session_, monitor_, *this);
-    poller_->start(priority);
-    pollerPriority_ = priority;
-    ++pollersStarted_;
-    pollerRunning_ = true;
-}
-
-void TForm_Main::showLinkFailure()
-{
-    messages_.show(QString::fromLatin1(texts::CheckComport));
-    findChild<QPushButton *>(QStringLiteral("BtnON_Line"))->setEnabled(true);
-    findChild<QPushButton *>(QStringLiteral("BtnOFF_LINE"))->setEnabled(false);
+    connection_.startPollerAt(QThread::TimeCriticalPriority);
 }
 
 void TForm_Main::setPowerLamp(bool on) { powerLamp_->setValue(on); }
@@ -722,10 +572,7 @@ void TForm_Main::launchCompanion()
 
 void TForm_Main::closeEvent(QCloseEvent *event)
 {
-    Timer_ChkCom.stop();
-    if (pollerRunning_ || poller_)
-        stopPoller();
-    port_.close();
+    connection_.shutdown();
     launchCompanion();
     event->accept();
 }

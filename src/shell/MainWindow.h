@@ -10,14 +10,15 @@
 
 #include <array>
 #include <memory>
+#include <vector>
 
 #include "link/ComPort.h"
 #include "link/DriveSession.h"
-#include "link/Receiver.h"
 #include "monitor/AlarmCommands.h"
 #include "monitor/StatusPoller.h"
 #include "params/ParamPages.h"
 #include "shell/ChildWindow.h"
+#include "shell/DriveConnection.h"
 
 class QAction;
 class QGroupBox;
@@ -30,19 +31,22 @@ class MessageService;
 class ThhALed;
 class TForm_Process;
 
-class TForm_Main : public QMainWindow, public PollerHost, public MonitorView {
+class FileCommands;
+
+class TForm_Main : public QMainWindow, public PollerHost, public MonitorView, public ConnectionView {
     Q_OBJECT
 public:
     static constexpr int kClientWidth = 792;
     static constexpr int kClientHeight = 545;
     static constexpr int kInitialStation = 50;
-    static constexpr int kWatchdogIntervalMs = 500;
+    static constexpr int kWatchdogIntervalMs = DriveConnection::kWatchdogIntervalMs;
 
     explicit TForm_Main(MessageService &messages, QWidget *parent = nullptr);
     ~TForm_Main() override;
 
-    DriveSession &session() { return session_; }
-    ComPort &port() { return port_; }
+    DriveConnection &connection() { return connection_; }
+    DriveSession &session() { return connection_.session(); }
+    ComPort &port() { return connection_.port(); }
     ChildWindowProtocol &childWindows() { return children_; }
     TForm_Process *processWindow() const { return process_.get(); }
 
@@ -103,22 +107,26 @@ public:
     void btnALS_03Click();
     void btnALS_04Click();
     const AlarmHistoryState &alarmHistory() const { return alarmHistory_; }
-    QTimer &watchdogTimer() { return Timer_ChkCom; }
+    QTimer &watchdogTimer() { return connection_.watchdogTimer(); }
     QString statusPanelText(int panel) const;
 
     // PollerHost: the one status poller.
     void stopPoller() override;
     void startPoller() override;
     // The file commands restart it at normal priority.
-    void startPollerAt(QThread::Priority priority);
-    QThread::Priority pollerPriority() const { return pollerPriority_; }
-    int pollersStarted() const { return pollersStarted_; }
-    bool pollerRunning() const { return pollerRunning_; }
-    TThread_ST_ALS_READ *poller() const { return poller_.get(); }
-    MonitorState &monitor() { return monitor_; }
+    void startPollerAt(QThread::Priority priority) { connection_.startPollerAt(priority); }
+    QThread::Priority pollerPriority() const { return connection_.pollerPriority(); }
+    int pollersStarted() const { return connection_.pollersStarted(); }
+    bool pollerRunning() const { return connection_.pollerRunning(); }
+    TThread_ST_ALS_READ *poller() const { return connection_.poller(); }
+    MonitorState &monitor() { return connection_.monitor(); }
+
+    // ConnectionView
+    void showOnLineState(bool onLine) override;
+    void showLinkFailed() override;
+    bool childWindowOpen() const override { return !isEnabled(); }
 
     // MonitorView
-    void showLinkFailure() override;
     void setPowerLamp(bool on) override;
     void setInputLabel(int pin, const QString &text) override;
     void setOutputLabel(int label, const QString &text) override;
@@ -148,16 +156,12 @@ private:
     QPushButton *addButton(QWidget *parent, const char *name, const char *caption, const QRect &geometry,
                            bool enabled);
     void launchCompanion();
-    void setOnLineState(bool onLine);
-    void onDeviceLost(const QString &reason);
 
     MessageService &messages_;
-    ComPort port_;
-    DriveSession session_;
-    TThread_Receive receiver_;
+    DriveConnection connection_;
     ChildWindowProtocol children_;
     std::unique_ptr<TForm_Process> process_;
-    QTimer Timer_ChkCom;
+    std::unique_ptr<FileCommands> files_;
 
     std::array<QLabel *, 18> statusBoxes_{};
     std::array<ThhALed *, 12> inputLamps_{};
@@ -165,20 +169,20 @@ private:
     std::array<QLabel *, 5> statusPanels_{};
     std::array<QLabel *, 12> inputLabels_{};  // pin order
     std::array<QLabel *, 10> outputLabels_{}; // Lbl_Output_01 first
+    // The buttons and menus that follow the link's state.
+    QPushButton *onLineButton_ = nullptr;
+    QPushButton *offLineButton_ = nullptr;
+    QPushButton *alarmDetailButton_ = nullptr;
+    std::vector<QPushButton *> driveButtons_; // pages, alarm commands, jog and tuning
+    QMenu *fileMenu_ = nullptr;
+    QMenu *toolsMenu_ = nullptr;
     ThhALed *powerLamp_ = nullptr;
     ThhALed *servoLamp_ = nullptr;
     ThhALed *alarmLamp_ = nullptr;
     QLabel *presentAlarm_ = nullptr;
-    MonitorState monitor_;
     AlarmHistoryState alarmHistory_;
     QListWidget *historyList_ = nullptr;
     ParamTexts paramTexts_;
-    std::unique_ptr<TThread_ST_ALS_READ> poller_;
-    int pollersStarted_ = 0;
-    QThread::Priority pollerPriority_ = QThread::InheritPriority;
-    bool pollerRunning_ = false;
-    int watchdogCount1_ = 0;
-    int watchdogCount2_ = 0;
 };
 
 } // namespace velmora

@@ -8,6 +8,8 @@
 #include "link/Texts.h"
 #include "link/Transactions.h"
 #include "params/Catalogue.h"
+#include "params/DisplayRules.h"
+#include "params/ParamTransactions.h"
 #include "widgets/GradientWidgets.h"
 #include "widgets/Placement.h"
 #include "widgets/TextBoxes.h"
@@ -66,16 +68,15 @@ TThread_AutoJOG_READ::TThread_AutoJOG_READ(TForm_AUTOJOG &form) : s_(form.sessio
 
 ReplyOutcome TThread_AutoJOG_READ::run()
 {
-    const ReplyOutcome o = ReadRegisters(s_, AutoJogDefs[0].Address, uint16_t(AutoJogDefs.size()));
-    // Only the drive's answer is shown: after a lost or bad reply the decoded values belong
-    // to some earlier read, not to the pattern.
-    if (o != ReplyOutcome::Good)
-        return o;
+    const ExchangeResult r = ReadRegisters(s_, AutoJogDefs[0].Address, uint16_t(AutoJogDefs.size()));
+    // Only the drive's answer is shown.
+    if (!r.good())
+        return r.outcome;
     QStringList texts;
     for (size_t i = 0; i < AutoJogDefs.size(); ++i)
-        texts << FormatParamValue(s_.reply.decodedValues[i + 1], AutoJogDefs[i].Decimals);
+        texts << FormatParamValue(r.value(int(i) + 1), AutoJogDefs[i].Decimals);
     s_.runOnUi([this, &texts] { form_.showBlock(texts); });
-    return o;
+    return r.outcome;
 }
 
 // ---- window ----

@@ -248,9 +248,7 @@ void TThread_IO_Show::run()
 
 ReplyOutcome TThread_IO_SAVE::run()
 {
-    s_.req.inputControlWord = word_;
-    s_.handOverSend([this] { s_.buildAndSend(FrameInputControl); });
-    return TThread_CHK_RESPONSE(s_).run();
+    return WriteInputControl(s_, word_).outcome;
 }
 
 } // namespace velmora

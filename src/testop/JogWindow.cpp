@@ -11,6 +11,9 @@
 #include "link/Texts.h"
 #include "link/Transactions.h"
 #include "params/Catalogue.h"
+#include "params/DisplayRules.h"
+#include "params/ParamTransactions.h"
+#include "params/ValueCodec.h"
 #include "widgets/Placement.h"
 #include "widgets/TextBoxes.h"
 
@@ -102,14 +105,13 @@ TThread_JOG_READ::TThread_JOG_READ(TForm_JOG &form) : s_(form.session()), form_(
 ReplyOutcome TThread_JOG_READ::run()
 {
     const TParamDef &def = JogDefs[0];
-    const ReplyOutcome o = ReadRegisters(s_, def.Address, 1);
-    // Only the drive's answer is shown: after a lost or bad reply entry 1 belongs to some
-    // earlier read, not to the jog speed.
-    if (o != ReplyOutcome::Good)
-        return o;
-    const QString text = FormatParamValue(s_.reply.decodedValues[1], def.Decimals);
+    const ExchangeResult r = ReadRegisters(s_, def.Address, 1);
+    // Only the drive's answer is shown.
+    if (!r.good())
+        return r.outcome;
+    const QString text = FormatParamValue(r.value(1), def.Decimals);
     s_.runOnUi([this, &text] { form_.showJogSpeed(text); });
-    return o;
+    return r.outcome;
 }
 
 // ---- window ----
@@ -264,14 +266,10 @@ void TForm_JOG::showJogSpeed(const QString &text)
         speed_->setText(text);
 }
 
-bool TForm_JOG::sendAndWait(Frame frame, bool clearAck)
+bool TForm_JOG::sendAndWait(Frame frame)
 {
-    if (clearAck)
-        s_.reply.writeAck = 0;
     const CommandFrame &bytes = frames_[size_t(frame)];
-    s_.handOverSend([this, &bytes] { s_.sendFrame(bytes.data(), kCommandFrameLength); });
-    TThread_CHK_RESPONSE(s_).run();
-    return s_.reply.writeAck == 1;
+    return s_.exchange(QByteArray(reinterpret_cast<const char *>(bytes.data()), kCommandFrameLength)).good();
 }
 
 void TForm_JOG::refused()
@@ -300,13 +298,13 @@ void TForm_JOG::btnJOG_01Click()
 {
     guard_.run([this] {
         const TParamDef &def = JogDefs[0];
-        s_.CurParamDef = def;
-        if (!Change_Float2HEX(speedEdit_->text(), def, s_.req.writeWords[1])) {
+        WriteWord word;
+        if (!Change_Float2HEX(speedEdit_->text(), def, word)) {
             s_.showMessage(QString::fromLatin1(texts::WrongParameter));
             return;
         }
         // Whatever became of the write, the read shows what the drive holds now.
-        WriteOneExchange(s_, def);
+        WriteOneExchange(s_, def, word);
         TThread_JOG_READ(*this).run();
     });
 }
@@ -355,9 +353,8 @@ void TForm_JOG::directionDown(JogDirectionButton *button, Frame run)
         // Unacknowledged is not the same as not done: the drive may have taken the run
         // frame and lost only its reply. It is told to stop at once, not once the user has
         // dismissed the message and let go of the button.
-        s_.reply.writeAck = 0;
-        sendAndWait(Stop, false);
-        sendAndWait(Stop, false);
+        sendAndWait(Stop);
+        sendAndWait(Stop);
         refused();
         button->releaseIfLetGo();
     });
@@ -366,10 +363,10 @@ void TForm_JOG::directionDown(JogDirectionButton *button, Frame run)
 void TForm_JOG::directionUp(JogDirectionButton *button)
 {
     guard_.run([&] {
-        // One clear for both stops: either acknowledgement will do.
-        s_.reply.writeAck = 0;
-        sendAndWait(Stop, false);
-        if (!sendAndWait(Stop, false)) {
+        // Either acknowledgement will do.
+        const bool first = sendAndWait(Stop);
+        const bool second = sendAndWait(Stop);
+        if (!first && !second) {
             refused();
             return;
         }

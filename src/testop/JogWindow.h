@@ -102,7 +102,7 @@ private:
 
     // Sends one of the window's frames and waits for the reply; true when acknowledged.
     // clearAck false keeps an acknowledgement of an earlier frame of the same action.
-    bool sendAndWait(Frame frame, bool clearAck = true);
+    bool sendAndWait(Frame frame);
     void refused();
     void directionDown(JogDirectionButton *button, Frame run);
     void directionUp(JogDirectionButton *button);

@@ -13,6 +13,9 @@
 #include "link/FrameCodec.h"
 #include "link/Texts.h"
 #include "link/Transactions.h"
+#include "params/DisplayRules.h"
+#include "params/ParamTransactions.h"
+#include "params/ValueCodec.h"
 #include "params/Catalogue.h"
 #include "widgets/GradientWidgets.h"
 #include "widgets/Placement.h"
@@ -110,11 +113,12 @@ void TThread_AutoTune_READ::run()
         const TParamDef &first = AutoTuneDefs[size_t(r.first)];
         // Without a good reply the decoded values belong to some earlier exchange: the
         // displays of this request keep what they showed.
-        if (ReadRegisters(s_, first.Address, uint16_t(r.count)) != ReplyOutcome::Good)
+        const ExchangeResult read = ReadRegisters(s_, first.Address, uint16_t(r.count));
+        if (!read.good())
             continue;
         QStringList texts;
         for (int i = 0; i < r.count; ++i)
-            texts << FormatParamValue(s_.reply.decodedValues[size_t(i) + 1], AutoTuneDefs[size_t(r.first + i)].Decimals);
+            texts << FormatParamValue(read.value(i + 1), AutoTuneDefs[size_t(r.first + i)].Decimals);
         s_.runOnUi([this, &r, &texts] {
             for (int i = 0; i < r.count; ++i)
                 window_.showSlot(r.first + i, texts[i]);
@@ -425,7 +429,6 @@ void TForm_AutoTuning::stepResponse(int step)
         const QString stepped = QString::number(qint64(value) + step);
         shown->setText(stepped);
         const TParamDef &def = AutoTuneDefs[kResponseSlot];
-        s_.CurParamDef = def;
         if (!ConvertsFor(def, stepped)) {
             shown->setText(before);
             s_.showMessage(QLatin1String(texts::WrongParameter));

@@ -1,6 +1,5 @@
 #include "tuning/ChartSampler.h"
 
-#include "link/MessageService.h"
 #include "link/Transactions.h"
 #include "params/Catalogue.h"
 #include "params/DisplayRules.h"
@@ -29,6 +28,19 @@ ChartSampler::ChartSampler(DriveSession &session, const ChartSelections &selecti
     : LoopThread(parent), s_(session), selections_(selections), series_(series), counter_(counter),
       hooks_(std::move(hooks))
 {
+    // Queued to this object: nothing is shown from a step the sampler waits for, and a
+    // sampler deleted meanwhile takes the call with it.
+    connect(this, &QThread::finished, this, &ChartSampler::onFinished, Qt::QueuedConnection);
+}
+
+void ChartSampler::onFinished()
+{
+    if (end() != End::Ended)
+        return;
+    if (linkFailure_)
+        s_.reportLinkFault(QString::fromUtf8(kChartLinkFailure));
+    if (hooks_.linkFailed)
+        hooks_.linkFailed();
 }
 
 ChartSampler::~ChartSampler()
@@ -39,24 +51,26 @@ ChartSampler::~ChartSampler()
 bool ChartSampler::round()
 {
     if (s_.link.linkFailed == 1) {
-        s_.runOnUi([this] {
-            s_.messages()->show(QString::fromUtf8(kChartLinkFailure));
-            s_.link.timeoutCount = 0;
-            s_.link.linkFailed = 0;
-            s_.discardAll();
-            if (hooks_.linkFailed)
-                hooks_.linkFailed();
-        });
+        s_.link.timeoutCount = 0;
+        s_.link.linkFailed = 0;
+        s_.runOnUi([this] { s_.discardAll(); });
+        linkFailure_ = true;
         return false;
     }
     ChartSample sample;
     if (counter_)
         sample.counter = ++*counter_;
     // The request goes out with the receive buffer emptied (sendFrame drops stale input).
-    if (ReadRegisters(s_, kFirstChartRegister, kChartSignalCount) != ReplyOutcome::Good)
+    const ExchangeResult r = ReadRegisters(s_, kFirstChartRegister, kChartSignalCount);
+    if (r.outcome == ReplyOutcome::LinkDown) {
+        // A device gone is this window's link failure; taken off line, the connection says why.
+        linkFailure_ = s_.linkDownReason() == DriveSession::DownReason::DeviceLost;
+        return false;
+    }
+    if (!r.good())
         return true; // no sample: a lost or bad reply is never plotted as a value
     for (int item = 1; item <= kChartSignalCount; ++item)
-        sample.texts[size_t(item - 1)] = ChartSignalText(item, s_.reply.decodedValues[size_t(item)]);
+        sample.texts[size_t(item - 1)] = ChartSignalText(item, r.value(item));
     // The plotted value is the text read back, so the plot carries the table's rounding.
     for (int i = 0; i < series_; ++i) {
         const int item = selections_[size_t(i)].load();

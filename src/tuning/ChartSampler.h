@@ -42,7 +42,9 @@ class ChartSampler : public LoopThread {
 public:
     struct Hooks {
         std::function<void(const ChartSample &)> append; // user-interface thread
-        std::function<void()> linkFailed;                // user-interface thread, after the message
+        // User-interface thread, once a sampler that ended by itself (link failure, link
+        // down) has finished and its message, if any, has been reported.
+        std::function<void()> linkFailed;
     };
 
     // counter may be null (no sample numbers); series is how many selections are used.
@@ -54,7 +56,10 @@ protected:
     bool round() override;
 
 private:
+    void onFinished();
+
     DriveSession &s_;
+    std::atomic<bool> linkFailure_{false}; // ended by a failed link: says so when finished
     const ChartSelections &selections_;
     int series_;
     std::atomic<int> *counter_;

@@ -15,6 +15,9 @@
 
 #include "link/Texts.h"
 #include "link/Transactions.h"
+#include "params/DisplayRules.h"
+#include "params/ParamTransactions.h"
+#include "params/ValueCodec.h"
 #include "params/Catalogue.h"
 #include "tuning/ChartOps.h"
 #include "tuning/StripChart.h"
@@ -332,13 +335,13 @@ void TForm_Chart1::stepResponse(int direction)
     }
     const QString stepped = QString::number(qint64(v) + direction);
     shown->setText(stepped);
-    s_.CurParamDef = def;
-    if (!Change_Int2HEX(stepped, def, s_.req.writeWords[1])) {
+    WriteWord word;
+    if (!Change_Int2HEX(stepped, def, word)) {
         shown->setText(before);
         s_.showMessage(QString::fromLatin1(texts::WrongParameter));
         return;
     }
-    WriteOneExchange(s_, def);
+    WriteOneExchange(s_, def, word);
     readAll();
     startSampler();
 }
@@ -358,11 +361,12 @@ void TThread_ChartGain_READ::run()
     std::map<uint16_t, QString> texts;
     for (const auto &[start, count] : kReads) {
         // A request without a good reply leaves its rows as they are.
-        if (ReadRegisters(s_, start, count) != ReplyOutcome::Good)
+        const ExchangeResult r = ReadRegisters(s_, start, count);
+        if (!r.good())
             continue;
         for (uint16_t i = 0; i < count; ++i) {
             const uint16_t reg = uint16_t(start + i);
-            texts[reg] = FormatParamValue(s_.reply.decodedValues[size_t(i) + 1], FindParamDef(reg)->Decimals);
+            texts[reg] = FormatParamValue(r.value(i + 1), FindParamDef(reg)->Decimals);
         }
     }
     s_.runOnUi([this, &texts] {

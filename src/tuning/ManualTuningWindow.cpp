@@ -9,6 +9,9 @@
 
 #include "link/Texts.h"
 #include "link/Transactions.h"
+#include "params/DisplayRules.h"
+#include "params/ParamTransactions.h"
+#include "params/ValueCodec.h"
 #include "params/Catalogue.h"
 #include "widgets/GradientWidgets.h"
 #include "widgets/Placement.h"
@@ -185,11 +188,12 @@ void TThread_ManuTune_READ::run()
     for (const auto &[start, count] : kReads) {
         // A request without a good reply leaves its rows as they are: the decoded values
         // then belong to some earlier read.
-        if (ReadRegisters(s_, start, count) != ReplyOutcome::Good)
+        const ExchangeResult r = ReadRegisters(s_, start, count);
+        if (!r.good())
             continue;
         for (uint16_t i = 0; i < count; ++i) {
             const uint16_t reg = uint16_t(start + i);
-            texts[reg] = FormatParamValue(s_.reply.decodedValues[size_t(i) + 1], FindParamDef(reg)->Decimals);
+            texts[reg] = FormatParamValue(r.value(i + 1), FindParamDef(reg)->Decimals);
         }
     }
     s_.runOnUi([this, &texts] {

@@ -353,8 +353,8 @@ void chartOnWire(int baud, int seconds)
     TThread_Receive receiver(session);
     QObject::connect(&port, &DrivePort::dataAvailable, &receiver, &TThread_Receive::ApdComPort1TriggerAvail);
     session.req.stationNumber = 1;
-    ChartMemory::instance() = ChartMemory{};
-    TForm_Chart window(session);
+    ChartMemory memory;
+    TForm_Chart window(session, memory);
     window.show();
     QCoreApplication::processEvents();
 

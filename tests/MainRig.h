@@ -17,13 +17,14 @@
 
 namespace velmora {
 
-struct MainRig {
-    RecordingMessageService messages;
+template <class Messages = RecordingMessageService>
+struct MainRigWith {
+    Messages messages;
     std::shared_ptr<SimDrive> drive = std::make_shared<SimDrive>(1);
     TForm_Main main{messages};
     SimulatedPort *lastPort = nullptr;
 
-    MainRig()
+    MainRigWith()
     {
         // Three numbered "devices", each the simulated drive.
         main.port().setDeviceLister([] {
@@ -65,5 +66,7 @@ struct MainRig {
         main.port().applySettings(s);
     }
 };
+
+using MainRig = MainRigWith<>;
 
 } // namespace velmora

@@ -26,7 +26,7 @@ struct Rig : MainRig {
         if (!main.onLineSequence(QStringLiteral("1")))
             return;
         main.stopPoller();
-        window = new TForm_Chart1(main.session(), &owner, [this] { ++ownerReads; });
+        window = new TForm_Chart1(main.session(), main.chartMemory(), &owner, [this] { ++ownerReads; });
         window->setAttribute(Qt::WA_DeleteOnClose);
         window->show();
     }

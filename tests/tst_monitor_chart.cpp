@@ -47,8 +47,6 @@ struct Rig : MainRig {
 class TestMonitorChart : public QObject {
     Q_OBJECT
 private slots:
-    void init() { ChartMemory::instance() = ChartMemory{}; }
-
     void samplesTheStatusBlockBackToBack()
     {
         Rig rig;
@@ -165,7 +163,7 @@ private slots:
         rig.button("Btn_Stop")->click();
         // Off: the axis stays, yet the previous value follows the signal.
         QCOMPARE(rig.window->chart(1)->verticalAxis().maximum(), 100.0);
-        QCOMPARE(ChartMemory::instance().previous1, 500.0);
+        QCOMPARE(rig.main.chartMemory().previous1, 500.0);
 
         rig.button("Btn_Scroll_ONOFF")->click(); // on again
         rig.drive->setRegister(11, 700);

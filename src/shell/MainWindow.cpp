@@ -491,7 +491,7 @@ void TForm_Main::BtnAuto_JogClick()
 
 void TForm_Main::Monitor1Click()
 {
-    children_.open([this] { return new TForm_Chart(session(), this); });
+    children_.open([this] { return new TForm_Chart(session(), chartMemory_, this); });
 }
 
 void TForm_Main::Report1Click()
@@ -507,7 +507,7 @@ void TForm_Main::BtnAutoTuneClick()
         return;
     // "Entrance": the gain tuning chart, which holds the auto tuning window while it is open.
     window->setEntranceAction([this, window] {
-        auto *chart = new TForm_Chart1(session(), window, [window] { window->readAll(); });
+        auto *chart = new TForm_Chart1(session(), chartMemory_, window, [window] { window->readAll(); });
         chart->setAttribute(Qt::WA_DeleteOnClose);
         chart->show();
     });

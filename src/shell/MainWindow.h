@@ -19,6 +19,7 @@
 #include "params/ParamPages.h"
 #include "shell/ChildWindow.h"
 #include "shell/DriveConnection.h"
+#include "tuning/ChartOps.h"
 
 class QAction;
 class QGroupBox;
@@ -59,6 +60,8 @@ public:
     // The parameter page buttons btnP1 .. btnP9.
     void openParamPage(int group);
     ParamTexts &paramTexts() { return paramTexts_; }
+    // What the chart windows keep between openings.
+    ChartMemory &chartMemory() { return chartMemory_; }
 
     // "Read(PC<-SERVO)": every group from the drive into a parameter file.
     void UpLoad1Click();
@@ -183,6 +186,7 @@ private:
     AlarmHistoryState alarmHistory_;
     QListWidget *historyList_ = nullptr;
     ParamTexts paramTexts_;
+    ChartMemory chartMemory_;
 };
 
 } // namespace velmora

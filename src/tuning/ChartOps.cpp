@@ -9,12 +9,6 @@
 
 namespace velmora {
 
-ChartMemory &ChartMemory::instance()
-{
-    static ChartMemory memory;
-    return memory;
-}
-
 void FollowHorizontally(StripChart &chart, const StripSeries &lead)
 {
     const std::optional<qint64> x = lead.lastX();

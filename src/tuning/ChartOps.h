@@ -14,15 +14,15 @@ class MessageService;
 class StripChart;
 class StripSeries;
 
-// What the chart windows keep for the whole program run: the monitoring window's scroll
-// switch and the previous values that vertical following steps from (series 1 and 3 of the
-// monitoring window, series 1 of the gain tuning chart).
+// What the chart windows keep from one opening to the next, owned by whoever opens them
+// (the main window): the monitoring window's scroll switch and the previous values that
+// vertical following steps from (series 1 and 3 of the monitoring window, series 1 of the
+// gain tuning chart).
 struct ChartMemory {
     bool scrollOn = true;
     double previous1 = 0;
     double previous3 = 0;
     double gainPrevious1 = 0;
-    static ChartMemory &instance();
 };
 
 // Horizontal following: the window keeps its width and ends at the newest sample.

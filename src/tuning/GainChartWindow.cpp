@@ -54,10 +54,10 @@ const TParamDef &rowRecord(int row) { return ManualTuneDefs.at(size_t(row - 1));
 
 } // namespace
 
-TForm_Chart1::TForm_Chart1(DriveSession &session, QWidget *owner, std::function<void()> afterClose)
+TForm_Chart1::TForm_Chart1(DriveSession &session, ChartMemory &memory, QWidget *owner, std::function<void()> afterClose)
     : QWidget(owner, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                          | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      s_(session), owner_(owner), afterClose_(std::move(afterClose))
+      s_(session), memory_(memory), owner_(owner), afterClose_(std::move(afterClose))
 {
     setObjectName(QStringLiteral("TForm_Chart1"));
     setWindowTitle(QStringLiteral("Manual Tuning Window"));
@@ -287,7 +287,7 @@ void TForm_Chart1::appendSample(const ChartSample &sample)
     series_[0]->append(sample.values[0], QColor::fromRgb(kLime));
     series_[1]->append(sample.values[1], QColor::fromRgb(kYellow));
     FollowHorizontally(*chart_, *series_[0]);
-    FollowVertically(*chart_, *series_[0], ChartMemory::instance().gainPrevious1, true);
+    FollowVertically(*chart_, *series_[0], memory_.gainPrevious1, true);
 }
 
 void TForm_Chart1::Btn_zoomClick()

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "link/DriveSession.h"
+#include "tuning/ChartOps.h"
 #include "tuning/ChartSampler.h"
 
 class QComboBox;
@@ -31,7 +32,7 @@ class TForm_Chart1 : public QWidget {
 public:
     // owner is disabled while this window is open; afterClose runs when it has closed
     // (the auto tuning window reads its values again).
-    TForm_Chart1(DriveSession &session, QWidget *owner, std::function<void()> afterClose = {});
+    TForm_Chart1(DriveSession &session, ChartMemory &memory, QWidget *owner, std::function<void()> afterClose = {});
     ~TForm_Chart1() override;
 
     void Btn_StartClick();
@@ -65,6 +66,7 @@ private:
     void updateDerived();
 
     DriveSession &s_;
+    ChartMemory &memory_;
     QWidget *owner_;
     std::function<void()> afterClose_;
     ChartSelections selections_;

@@ -113,10 +113,11 @@ void ChartValueModel::refreshRows(int first, int second)
 
 // ---- window ----
 
-TForm_Chart::TForm_Chart(DriveSession &session, QWidget *parent)
+TForm_Chart::TForm_Chart(DriveSession &session, ChartMemory &memory, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                           | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint),
-      s_(session)
+      s_(session),
+      memory_(memory)
 {
     setObjectName(QStringLiteral("TForm_Chart"));
     setWindowTitle(QStringLiteral("Monitoring Window"));
@@ -305,7 +306,7 @@ void TForm_Chart::appendSample(const ChartSample &sample)
         table_->verticalScrollBar()->setValue(table_->verticalScrollBar()->value() + 1);
     }
     model_->refreshRows(sample.counter, int(series_[0]->count()));
-    ChartMemory &memory = ChartMemory::instance();
+    ChartMemory &memory = memory_;
     FollowHorizontally(*chart1_, *series_[0]);
     FollowHorizontally(*chart2_, *series_[2]);
     FollowVertically(*chart1_, *series_[0], memory.previous1, memory.scrollOn);
@@ -341,7 +342,7 @@ void TForm_Chart::Btn_ClearClick()
 
 void TForm_Chart::Btn_Scroll_ONOFFClick()
 {
-    ChartMemory &memory = ChartMemory::instance();
+    ChartMemory &memory = memory_;
     memory.scrollOn = !memory.scrollOn;
 }
 

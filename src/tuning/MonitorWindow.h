@@ -59,7 +59,7 @@ private:
 class TForm_Chart : public QWidget {
     Q_OBJECT
 public:
-    explicit TForm_Chart(DriveSession &session, QWidget *parent = nullptr);
+    TForm_Chart(DriveSession &session, ChartMemory &memory, QWidget *parent = nullptr);
     ~TForm_Chart() override;
 
     void Btn_StartClick();
@@ -85,6 +85,7 @@ private:
     void setSamplingControls(bool sampling);
 
     DriveSession &s_;
+    ChartMemory &memory_;
     ChartSelections selections_;
     std::atomic<int> counter_{0};
     std::unique_ptr<TThread_Chart_Read> sampler_;

@@ -8,9 +8,13 @@
 #include "ScriptedPort.h"
 #include "SimProcess.h"
 #include "link/ComPort.h"
+#include "link/MessageService.h"
 #include "link/QtSerialDrivePort.h"
 #include "link/Texts.h"
+#include "shell/MainWindow.h"
 #include "shell/SelectPortDialog.h"
+
+#include <memory>
 
 using namespace velmora;
 
@@ -75,6 +79,31 @@ private slots:
         QVERIFY2(second.errorString().contains(QStringLiteral("busy")), qPrintable(second.errorString()));
         first.close();
         QVERIFY2(second.open(), qPrintable(second.errorString()));
+    }
+
+    // The far end of the line goes away while the status display polls through the real
+    // serial port: one message, naming the port once, with the system's reason beside it.
+    void deviceGoneIsOneMessage()
+    {
+        auto sim = std::make_unique<SimProcess>();
+        QVERIFY(!sim->device().isEmpty());
+        RecordingMessageService messages;
+        TForm_Main main(messages);
+        main.session().responseWaitMs = 100;
+        PortSettings s = main.port().settings();
+        s.device = sim->device();
+        main.port().applySettings(s);
+        QVERIFY(main.onLineSequence(QStringLiteral("1")));
+        QTRY_VERIFY_WITH_TIMEOUT(main.poller() && main.poller()->cyclesDone() >= 2, 5000);
+        const QString name = main.port().portName();
+        sim.reset(); // the program on the other end of the pseudo-terminal ends
+        QTRY_VERIFY_WITH_TIMEOUT(!main.port().isOpen(), 5000);
+        QTest::qWait(300); // any second report of the same loss
+        const QStringList gone = messages.shown.filter(QStringLiteral("has gone away"));
+        QCOMPARE(gone, QStringList{QStringLiteral("The serial port %1 has gone away.").arg(name)});
+        QCOMPARE(messages.details.size(), 1);
+        QVERIFY2(!messages.details[0].contains(s.device), qPrintable(messages.details[0]));
+        QVERIFY(main.findChild<QPushButton *>(QStringLiteral("BtnON_Line"))->isEnabled());
     }
 
     void selectPortWindow()

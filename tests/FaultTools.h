@@ -27,6 +27,7 @@ public:
     std::function<void(const QString &)> whileOpen; // runs once each box is up
     int open = 0;
     int maxOpen = 0;
+    QStringList stacked; // "outer / inner" for every box opened while another was up
 
     void show(const QString &text) override
     {
@@ -38,10 +39,14 @@ public:
         RecordingMessageService::error(text, detail);
         hold(text);
     }
+    int openBoxes() const override { return open; }
 
 private:
     void hold(const QString &text)
     {
+        if (!openTexts_.isEmpty())
+            stacked << openTexts_.join(QStringLiteral(" / ")) + QStringLiteral(" / ") + text;
+        openTexts_ << text;
         ++open;
         maxOpen = std::max(maxOpen, open);
         if (whileOpen)
@@ -52,7 +57,10 @@ private:
             loop.exec();
         }
         --open;
+        openTexts_.removeLast();
     }
+
+    QStringList openTexts_;
 };
 
 class StallWatchdog {

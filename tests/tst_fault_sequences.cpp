@@ -232,7 +232,8 @@ struct Sequence {
     {
         QVERIFY2(watchdog.longestStallMs() < kStallLimitMs,
                  qPrintable(QStringLiteral("stalled %1 ms\n%2").arg(watchdog.longestStallMs()).arg(trace())));
-        QVERIFY2(rig.messages.maxOpen <= 1, qPrintable(trace()));
+        QVERIFY2(rig.messages.maxOpen <= 1,
+                 qPrintable(rig.messages.stacked.join(QLatin1Char('\n')) + QLatin1Char('\n') + trace()));
         QCOMPARE(lampLabels(), labels);
         for (int item : kSteadyItems) {
             const QString text = statusText(item);

@@ -18,6 +18,9 @@ public:
     virtual void error(const QString &text, const QString &detail) = 0;
     virtual QString chooseOpenFile(const QString &caption, const QString &filter) = 0;
     virtual QString chooseSaveFile(const QString &caption, const QString &filter) = 0;
+    // Boxes and dialogs open now (waiting for the user). A message about the link waits
+    // until none is, so the user never meets two at once.
+    virtual int openBoxes() const { return 0; }
 };
 
 // Records every text; answers questions and file choices from queues (No / empty when empty).

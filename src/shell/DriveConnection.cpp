@@ -16,6 +16,7 @@ constexpr int kWatchdogTicks = 14; // a verdict after more ticks than this
 constexpr int kWatchdogEmptySamples = 10;
 constexpr int kInitialStation = 50;
 constexpr int kStepRetryMs = 1;
+constexpr int kBoxRetryMs = 50;
 
 } // namespace
 
@@ -242,6 +243,11 @@ void DriveConnection::flushFaults()
 {
     if (faultBoxOpen_ || holdFaults_ > 0)
         return;
+    // Another box is up (a window's own message, a question): this one follows it.
+    if (!faults_.empty() && messages_.openBoxes() > 0) {
+        QTimer::singleShot(kBoxRetryMs, this, &DriveConnection::flushFaults);
+        return;
+    }
     faultBoxOpen_ = true;
     while (!faults_.empty()) {
         const Fault f = faults_.front();

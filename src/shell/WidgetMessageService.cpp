@@ -6,8 +6,18 @@
 
 namespace velmora {
 
+namespace {
+// Counts a box or dialog as open for as long as it waits for the user.
+struct Open {
+    explicit Open(int &count) : count_(count) { ++count_; }
+    ~Open() { --count_; }
+    int &count_;
+};
+} // namespace
+
 void WidgetMessageService::show(const QString &text)
 {
+    const Open open(open_);
     // Message texts break lines with a carriage return; a message box wants a line feed.
     QString shown = text;
     shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
@@ -16,6 +26,7 @@ void WidgetMessageService::show(const QString &text)
 
 bool WidgetMessageService::askYesNo(const QString &text)
 {
+    const Open open(open_);
     return QMessageBox::question(parent_, QApplication::applicationDisplayName(), text,
                                  QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
         == QMessageBox::Yes;
@@ -23,6 +34,7 @@ bool WidgetMessageService::askYesNo(const QString &text)
 
 void WidgetMessageService::error(const QString &text, const QString &detail)
 {
+    const Open open(open_);
     QMessageBox box(QMessageBox::Warning, QApplication::applicationDisplayName(), text, QMessageBox::Ok, parent_);
     box.setInformativeText(detail);
     box.exec();
@@ -30,11 +42,13 @@ void WidgetMessageService::error(const QString &text, const QString &detail)
 
 QString WidgetMessageService::chooseOpenFile(const QString &caption, const QString &filter)
 {
+    const Open open(open_);
     return QFileDialog::getOpenFileName(parent_, caption, QString(), filter);
 }
 
 QString WidgetMessageService::chooseSaveFile(const QString &caption, const QString &filter)
 {
+    const Open open(open_);
     return QFileDialog::getSaveFileName(parent_, caption, QString(), filter);
 }
 

@@ -17,9 +17,11 @@ public:
     void error(const QString &text, const QString &detail) override;
     QString chooseOpenFile(const QString &caption, const QString &filter) override;
     QString chooseSaveFile(const QString &caption, const QString &filter) override;
+    int openBoxes() const override { return open_; }
 
 private:
     QWidget *parent_;
+    int open_ = 0;
 };
 
 } // namespace velmora

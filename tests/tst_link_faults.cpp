@@ -9,6 +9,7 @@
 
 #include "FaultTools.h"
 #include "MainRig.h"
+#include "SimLinkRig.h"
 #include "link/LinkLog.h"
 #include "link/LoopThread.h"
 #include "link/Receiver.h"
@@ -60,20 +61,8 @@ int requestCount(FaultRig &rig) { return int(rig.drive->requests().size()); }
 // A request frame for comparison: a read of one register of station 1.
 QByteArray read1(uint16_t address) { return ReadFrame(1, address, 1); }
 
-struct LinkRig {
-    std::shared_ptr<SimDrive> drive = std::make_shared<SimDrive>(1);
-    SimulatedPort port{drive};
-    RecordingMessageService messages;
-    DriveSession session{&port, &messages};
-    TThread_Receive receiver{session};
-
-    LinkRig()
-    {
-        QObject::connect(&port, &DrivePort::dataAvailable, &receiver, &TThread_Receive::ApdComPort1TriggerAvail);
-        port.open();
-        session.req.stationNumber = 1;
-        session.responseWaitMs = 300;
-    }
+struct LinkRig : SimLinkRig {
+    LinkRig() : SimLinkRig(300) {}
 };
 
 class FailingLoop : public LoopThread {

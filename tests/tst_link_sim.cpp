@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "ReplyBuilder.h"
+#include "SimLinkRig.h"
 #include "SimDrive.h"
 #include "SimulatedPort.h"
 #include "link/DriveSession.h"
@@ -23,20 +24,7 @@ using namespace velmora;
 
 namespace {
 
-struct Rig {
-    std::shared_ptr<SimDrive> drive = std::make_shared<SimDrive>(1);
-    SimulatedPort port{drive};
-    RecordingMessageService messages;
-    DriveSession session{&port, &messages};
-    TThread_Receive receiver{session};
-
-    Rig()
-    {
-        QObject::connect(&port, &DrivePort::dataAvailable, &receiver, &TThread_Receive::ApdComPort1TriggerAvail);
-        port.open();
-        session.req.stationNumber = 1;
-    }
-};
+using Rig = SimLinkRig;
 
 } // namespace
 

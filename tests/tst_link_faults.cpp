@@ -54,6 +54,7 @@ void expectUsableAgain(FaultRig &rig)
     QVERIFY(onLine(rig));
     QCOMPARE(int(rig.messages.shown.size()), before);
     QVERIFY(rig.button("btnP1")->isEnabled());
+    QCOMPARE(rig.main.connection().state(), DriveConnection::State::OnLine);
 }
 
 int requestCount(FaultRig &rig) { return int(rig.drive->requests().size()); }
@@ -103,6 +104,7 @@ private slots:
         QCOMPARE(rig.messages.maxOpen, 1);
         QCOMPARE(rig.messages.details, QStringList{QStringLiteral("The simulated drive was unplugged")});
         QVERIFY(!rig.main.port().isOpen());
+        QCOMPARE(rig.main.connection().state(), DriveConnection::State::Lost);
         QVERIFY(rig.button("BtnON_Line")->isEnabled());
         QVERIFY(!rig.button("btnP1")->isEnabled());
         watchdog.done();
@@ -171,6 +173,7 @@ private slots:
         QCOMPARE(rig.messages.maxOpen, 1);
         QCOMPARE(requestCount(rig), requestsWhenShown);
         QVERIFY(!rig.main.port().isOpen());
+        QCOMPARE(rig.main.connection().state(), DriveConnection::State::OffLine);
         QVERIFY(!rig.main.pollerRunning());
         if (sampling) {
             QVERIFY(chart);
@@ -195,6 +198,8 @@ private slots:
         rig.usePort(1);
         QVERIFY(rig.main.onLineSequence(QStringLiteral("1")));
         QTRY_VERIFY_WITH_TIMEOUT(rig.messages.shown.contains(kCheckComport), 5000);
+        QCOMPARE(rig.main.connection().state(), DriveConnection::State::Failed);
+        QVERIFY(rig.main.port().isOpen());
         QStringList after;
         for (QLabel *l : rig.main.findChildren<QLabel *>(QRegularExpression(QStringLiteral("^Lbl_(In|Out)put_"))))
             after << l->text();

@@ -95,7 +95,7 @@ int doRead(DriveSession &s, const QStringList &args)
 
     const ExchangeResult o = ReadRegisters(s, static_cast<uint16_t>(reg), static_cast<uint16_t>(count));
     if (!o.good())
-        return fail(outcomeProblem(o.outcome, s.req.stationNumber));
+        return fail(outcomeProblem(o.outcome, s.station()));
     if (reg == kIoStatusRegister && count == 1) {
         say(line(kIoStatusRegister, ioText(o.ioBits())));
         return kExitOk;
@@ -127,7 +127,7 @@ int doWrite(DriveSession &s, const QStringList &args)
         stationChange = [&s, &args] {
             long station = 0;
             if (parseNumber(args[2], 0, 255, station))
-                s.req.stationNumber = static_cast<uint8_t>(station);
+                s.setStation(static_cast<uint8_t>(station));
         };
     }
     const ValueWriteResult r = ValueWrite(s, def, args[2], guard, [&shown](const QString &t) { shown = t; },
@@ -135,9 +135,9 @@ int doWrite(DriveSession &s, const QStringList &args)
     if (r.status != ValueWriteResult::Written)
         return kExitRefused; // the session has said why
     if (r.write != ReplyOutcome::Good)
-        return fail(outcomeProblem(r.write, s.req.stationNumber));
+        return fail(outcomeProblem(r.write, s.station()));
     if (r.readBack != ReplyOutcome::Good)
-        return fail(outcomeProblem(r.readBack, s.req.stationNumber));
+        return fail(outcomeProblem(r.readBack, s.station()));
     say(line(address, shown));
     return kExitOk;
 }
@@ -146,13 +146,13 @@ int doStatus(DriveSession &s)
 {
     const ExchangeResult o = ReadRegisters(s, StDefs[0].Address, static_cast<uint16_t>(StDefs.size()));
     if (!o.good())
-        return fail(outcomeProblem(o.outcome, s.req.stationNumber));
+        return fail(outcomeProblem(o.outcome, s.station()));
     std::array<QString, StDefs.size()> texts;
     for (size_t i = 0; i < StDefs.size(); ++i)
         texts[i] = FormatRecordValue(StDefs[i], o.value(int(i) + 1));
     const ExchangeResult io = ReadRegisters(s, kIoStatusRegister, 1);
     if (!io.good())
-        return fail(outcomeProblem(io.outcome, s.req.stationNumber));
+        return fail(outcomeProblem(io.outcome, s.station()));
     for (size_t i = 0; i < StDefs.size(); ++i) {
         const bool isIo = StDefs[i].Address == kIoStatusRegister;
         say(QStringLiteral("%1\t%2\t%3")
@@ -172,7 +172,7 @@ int doBackup(DriveSession &s, const QStringList &args)
     for (int g = 1; g <= 9; ++g) {
         const ReplyOutcome o = TThread_Pg_READ(s, texts, g).run();
         if (o != ReplyOutcome::Good)
-            return fail(QStringLiteral("P%1: %2; nothing saved").arg(g).arg(outcomeProblem(o, s.req.stationNumber)));
+            return fail(QStringLiteral("P%1: %2; nothing saved").arg(g).arg(outcomeProblem(o, s.station())));
         if (g == 1)
             ApplyMotorDefaults(texts.P(1));
     }
@@ -205,7 +205,7 @@ int doRestore(DriveSession &s, const QStringList &args)
         if (result.outcomes[i] == ReplyOutcome::Good)
             continue;
         const DownloadRequest &r = check.plan->requests[i];
-        problems << QStringLiteral("register %1: %2").arg(r.startRegister).arg(outcomeProblem(result.outcomes[i], s.req.stationNumber));
+        problems << QStringLiteral("register %1: %2").arg(r.startRegister).arg(outcomeProblem(result.outcomes[i], s.station()));
     }
     if (result.linkFailed)
         problems << QStringLiteral("link lost after %1 of %2 requests").arg(result.outcomes.size()).arg(check.plan->requests.size());
@@ -216,7 +216,7 @@ int doRestore(DriveSession &s, const QStringList &args)
     say(QStringLiteral("%1 %2 requests, station now %3")
             .arg(QString::fromLatin1(texts::DownLoadComplete))
             .arg(result.outcomes.size())
-            .arg(s.req.stationNumber));
+            .arg(s.station()));
     return kExitOk;
 }
 
@@ -278,7 +278,7 @@ int RunCli(const QStringList &arguments)
 
     ConsoleMessageService messages;
     DriveSession session(&port, &messages);
-    session.req.stationNumber = static_cast<uint8_t>(station);
+    session.setStation(static_cast<uint8_t>(station));
     TThread_Receive receiver(session);
     QObject::connect(&port, &DrivePort::dataAvailable, &receiver, &TThread_Receive::ApdComPort1TriggerAvail);
     bool lost = false;

@@ -122,6 +122,10 @@ public:
     DrivePort *port() const { return port_; }
     MessageService *messages() const { return messages_; }
 
+    // The station number every request goes to.
+    uint8_t station() const { return req.stationNumber; }
+    void setStation(uint8_t station) { req.stationNumber = station; }
+
     RequestState req;
     ReplyState reply;
     LinkState link;

@@ -161,7 +161,7 @@ DownloadResult RunDownload(DriveSession &s, const DownloadPlan &plan, const std:
         if (r.endsGroup) {
             // From here on the drive answers to the station number the file gave it.
             if (r.group == 1)
-                s.req.stationNumber = plan.stationAfterP1;
+                s.setStation(plan.stationAfterP1);
             if (progress)
                 progress(10 * r.group);
         }

@@ -249,7 +249,7 @@ void TForm_Page::setClicked(int row)
             bool ok = false;
             const int station = text.trimmed().toInt(&ok);
             if (ok)
-                session_.req.stationNumber = static_cast<uint8_t>(station & 0xFF);
+                session_.setStation(static_cast<uint8_t>(station & 0xFF));
         };
     }
     QLabel *display = valueDisplay(row);

@@ -30,7 +30,7 @@ DriveConnection::DriveConnection(MessageService &messages, ConnectionView &view,
       receiver_(session_)
 {
     port_.setObjectName(QStringLiteral("ApdComPort1"));
-    session_.req.stationNumber = kInitialStation;
+    session_.setStation(kInitialStation);
     connect(&port_, &DrivePort::dataAvailable, &receiver_, &TThread_Receive::ApdComPort1TriggerAvail);
     // Queued: the port reports a loss from inside whatever operation found it, possibly a
     // step a worker waits for.
@@ -75,7 +75,7 @@ bool DriveConnection::goOnLine(const QString &stationText)
         session_.discardAll();
         return false;
     }
-    session_.req.stationNumber = static_cast<uint8_t>(station & 0xFF);
+    session_.setStation(static_cast<uint8_t>(station & 0xFF));
     session_.discardAll();
     PauseKeepingEvents(kSettingsPauseMs);
 

@@ -245,7 +245,7 @@ void TForm_JOG::showEvent(QShowEvent *event)
     const Command commands[FrameCount] = {Command::JogOn, Command::JogOff, Command::JogClockwise,
                                           Command::JogCounterClockwise, Command::JogStop};
     for (int f = 0; f < FrameCount; ++f)
-        frames_[size_t(f)] = BuildCommandFrame(commands[f], s_.req.stationNumber);
+        frames_[size_t(f)] = BuildCommandFrame(commands[f], s_.station());
     guard_.run([this] { TThread_JOG_READ(*this).run(); });
     showDirectionButtons(false);
 }

@@ -71,7 +71,7 @@ void FileCommands::UpLoad1Click()
     auto *view = new TForm_Save_Report(&main_);
     view->setLines(lines);
     view->setEnabled(true);
-    QObject::connect(view, &QObject::destroyed, &main_, [this] { main_.setEnabled(true); });
+    QObject::connect(view, &QObject::destroyed, &main_.connection(), [this] { main_.setEnabled(true); });
     view->show();
     main_.startPollerAt(QThread::NormalPriority);
 }

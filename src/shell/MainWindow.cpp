@@ -346,7 +346,8 @@ void TForm_Main::SET1Click()
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     setEnabled(false);
     dialog->setEnabled(true);
-    connect(dialog, &QObject::destroyed, this, [this, settings] {
+    // Tied to the connection, which the main window frees before its child windows.
+    connect(dialog, &QObject::destroyed, &connection_, [this, settings] {
         connection_.port().applySettings(*settings);
         delete settings;
         setEnabled(true);
@@ -466,8 +467,11 @@ void TForm_Main::openParamPage(int group)
 {
     QWidget *page = children_.open([this, group] { return CreateParamPage(group, session(), paramTexts_, this); });
     // Pin assignments may have changed: the poller relabels the lamps after these pages.
-    if (page && (group == 2 || group == 7 || group == 8))
-        connect(page, &QObject::destroyed, this, [this] { monitor().LabelRefreshCount = 0; });
+    // Tied to the connection: a page freed with the main window must not reach back into it.
+    if (page && (group == 2 || group == 7 || group == 8)) {
+        MonitorState &state = monitor();
+        connect(page, &QObject::destroyed, &connection_, [&state] { state.LabelRefreshCount = 0; });
+    }
 }
 
 void TForm_Main::UpLoad1Click() { files_->UpLoad1Click(); }

@@ -2,6 +2,7 @@
 // drive's motion state, and the buttons and messages the user sees.
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPointer>
 #include <QRegularExpression>
 #include <QTest>
@@ -229,9 +230,12 @@ private slots:
         rig.click("BtnJogOn");
         auto *cw = rig.find<JogDirectionButton>("BtnJog_Forward1");
         press(rig, cw, Qt::LeftButton);
-        rig.drive->exceptionNextReplies(2, kDeviceFailure);
+        rig.sent();
+        // The stop refused: it goes once more, and refused again the user is sent to E-STOP.
+        rig.drive->exceptionNextReplies(4, kDeviceFailure);
         release(rig, cw, Qt::LeftButton);
-        QCOMPARE(rig.messages.shown, QStringList{kFail});
+        QCOMPARE(rig.sent(), QList<QByteArray>(4, command(Command::JogStop)));
+        QCOMPARE(rig.messages.shown, QStringList{TForm_JOG::stopRefusedText()});
         QVERIFY(cw->running() && !rig.find("BtnJogOff")->isEnabled());
         QCOMPARE(rig.drive->jogDirection(), 1);
 
@@ -244,6 +248,108 @@ private slots:
         // The next JOG ON starts from white faces.
         rig.click("BtnJogOn");
         QVERIFY(cw->isVisible() && !cw->running());
+    }
+
+    // A stop refused once is sent once more; taken then, nothing is said.
+    void refusedStopGoesOnceMore()
+    {
+        JogRig rig;
+        rig.click("BtnJogOn");
+        auto *cw = rig.find<JogDirectionButton>("BtnJog_Forward1");
+        press(rig, cw, Qt::LeftButton);
+        rig.sent();
+        rig.drive->exceptionNextReplies(2, kDeviceFailure);
+        release(rig, cw, Qt::LeftButton);
+        QCOMPARE(rig.sent(), QList<QByteArray>(4, command(Command::JogStop)));
+        QCOMPARE(rig.drive->jogDirection(), 0);
+        QVERIFY(!cw->running() && rig.find("BtnJogOff")->isEnabled());
+        QCOMPARE(rig.messages.shown, QStringList());
+    }
+
+    // The release went to the refusal's message box: the next press is a press, not dead.
+    void noDeadPressAfterALostRelease()
+    {
+        JogRig rig;
+        rig.click("BtnJogOn");
+        auto *cw = rig.find<JogDirectionButton>("BtnJog_Forward1");
+        rig.drive->exceptionNextReplies(1, kDeviceFailure);
+        // The press is refused while the hand still holds the button; the hand then lets go
+        // over the message box (another window), so the button never hears of it.
+        press(rig, cw, Qt::LeftButton);
+        QCOMPARE(rig.messages.shown, QStringList{kFail});
+        QWidget box;
+        box.resize(50, 50);
+        box.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&box));
+        QTest::mouseRelease(box.windowHandle(), Qt::LeftButton, {}, QPoint(10, 10));
+        box.hide();
+        rig.sent();
+        press(rig, cw, Qt::LeftButton);
+        QCOMPARE(rig.sent(), QList<QByteArray>{command(Command::JogClockwise)});
+        QCOMPARE(rig.drive->jogDirection(), 1);
+        release(rig, cw, Qt::LeftButton);
+        QCOMPARE(rig.drive->jogDirection(), 0);
+    }
+
+    // Closing or hiding the window while the motor turns stops it first.
+    void closingWhileHeldStopsTheMotor_data()
+    {
+        QTest::addColumn<bool>("hide");
+        QTest::newRow("close box") << false;
+        QTest::newRow("hidden") << true;
+    }
+    void closingWhileHeldStopsTheMotor()
+    {
+        QFETCH(bool, hide);
+        JogRig rig;
+        rig.click("BtnJogOn");
+        auto *cw = rig.find<JogDirectionButton>("BtnJog_Forward1");
+        press(rig, cw, Qt::LeftButton);
+        QCOMPARE(rig.drive->jogDirection(), 1);
+        rig.sent();
+        if (hide)
+            rig.w->hide();
+        else
+            QVERIFY(rig.w->close());
+        QCOMPARE(rig.sent(), QList<QByteArray>(2, command(Command::JogStop)));
+        QCOMPARE(rig.drive->jogDirection(), 0);
+        QVERIFY(!rig.w->isVisible());
+        // The release that never reaches the hidden button sends nothing more.
+        release(rig, cw, Qt::LeftButton);
+        QVERIFY(rig.sent().isEmpty());
+        QCOMPARE(rig.messages.shown, QStringList());
+    }
+
+    // A drive that does not take the closing stop keeps the window, with its E-STOP.
+    void closingWithARefusedStopKeepsTheWindow()
+    {
+        JogRig rig;
+        rig.click("BtnJogOn");
+        auto *cw = rig.find<JogDirectionButton>("BtnJog_Forward1");
+        press(rig, cw, Qt::LeftButton);
+        rig.drive->exceptionNextReplies(4, kDeviceFailure);
+        QVERIFY(!rig.w->close());
+        QVERIFY(rig.w->isVisible());
+        QCOMPARE(rig.messages.shown, QStringList{TForm_JOG::stopRefusedText()});
+        QCOMPARE(rig.drive->jogDirection(), 1);
+        rig.click("BTN_ESTOP");
+        QCOMPARE(rig.drive->jogDirection(), 0);
+    }
+
+    // Esc stops, whatever has focus in the window.
+    void escapeStops()
+    {
+        JogRig rig;
+        rig.click("BtnJogOn");
+        auto *cw = rig.find<JogDirectionButton>("BtnJog_Forward1");
+        press(rig, cw, Qt::LeftButton);
+        QCOMPARE(rig.drive->jogDirection(), 1);
+        rig.find<QLineEdit>("EditJOG_01")->setFocus();
+        rig.sent();
+        QTest::keyClick(rig.w->windowHandle(), Qt::Key_Escape);
+        QCOMPARE(rig.sent(), QList<QByteArray>(2, command(Command::JogStop)));
+        QCOMPARE(rig.drive->jogDirection(), 0);
+        QVERIFY(!cw->running());
     }
 
     void setSpeed_data()

@@ -15,6 +15,7 @@
 #include "link/Receiver.h"
 #include "link/Texts.h"
 #include "link/Transactions.h"
+#include "testop/JogWindow.h"
 #include "tuning/MonitorWindow.h"
 #include "widgets/ALed.h"
 
@@ -183,6 +184,35 @@ private slots:
         }
         watchdog.done();
         expectUsableAgain(rig);
+    }
+
+    // The link goes while the jog window runs the motor: the window learns it, offers Close,
+    // and says the motor's state is unknown; E-STOP then says it could not be sent.
+    void linkLostWithTheJogWindowOpen()
+    {
+        FaultRig rig;
+        QVERIFY(onLine(rig));
+        rig.main.BtnJOGClick();
+        QPointer<TForm_JOG> jog = qobject_cast<TForm_JOG *>(rig.main.childWindows().current());
+        QVERIFY(jog);
+        QVERIFY(QTest::qWaitForWindowExposed(jog));
+        jog->findChild<QPushButton *>(QStringLiteral("BtnJogOn"))->click();
+        auto *cw = jog->findChild<JogDirectionButton *>(QStringLiteral("BtnJog_Forward1"));
+        QTest::mousePress(jog->windowHandle(), Qt::LeftButton, {}, cw->mapTo(jog, cw->rect().center()));
+        QCOMPARE(rig.drive->jogDirection(), 1);
+        QVERIFY(!jog->findChild<QPushButton *>(QStringLiteral("btnClose"))->isEnabled());
+        rig.lastPort->simulateUnplug();
+        QTRY_COMPARE(rig.messages.shown, (QStringList{goneAway(), TForm_JOG::motorStateUnknownText()}));
+        QVERIFY(jog->findChild<QPushButton *>(QStringLiteral("btnClose"))->isEnabled());
+        QVERIFY(!cw->isVisible());
+        QElapsedTimer clock;
+        clock.start();
+        jog->findChild<QPushButton *>(QStringLiteral("BTN_ESTOP"))->click();
+        QVERIFY(clock.elapsed() < 500);
+        QCOMPARE(rig.messages.shown.last(), TForm_JOG::motorStateUnknownText());
+        QVERIFY(jog->close());
+        QTRY_VERIFY(!jog);
+        QTRY_VERIFY(rig.main.isEnabled());
     }
 
     // Nothing received, nothing shown: going on line with no drive answering leaves the

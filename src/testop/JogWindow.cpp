@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QShortcut>
 #include <QStyle>
 
 #include "link/Texts.h"
@@ -56,8 +57,10 @@ void JogDirectionButton::setRunning(bool running)
 void JogDirectionButton::mousePressEvent(QMouseEvent *event)
 {
     event->accept();
-    // A second mouse button while one is held changes nothing: the motor already runs.
-    if (held_)
+    // A second mouse button while one is held changes nothing: the motor already runs. A
+    // press with no other button down is a new press, even if the last release never
+    // arrived (it went to a message box): no press may be dead.
+    if (held_ && event->buttons() != event->button())
         return;
     held_ = true;
     emit mouseDown();
@@ -217,6 +220,10 @@ TForm_JOG::TForm_JOG(DriveSession &session, QWidget *parent)
     connect(forward_, &JogDirectionButton::mouseDown, this, &TForm_JOG::BtnJog_Forward1MouseDown);
     connect(forward_, &JogDirectionButton::mouseUp, this, &TForm_JOG::BtnJog_Forward1MouseUp);
     showDirectionButtons(false);
+    auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    escape->setContext(Qt::WindowShortcut);
+    connect(escape, &QShortcut::activated, this, &TForm_JOG::escapeStop);
+    connect(&s_, &DriveSession::linkWentDown, this, &TForm_JOG::onLinkDown);
 
     // Read Again and Close.
     y += kDirectionHeight + 64 + 10;
@@ -252,12 +259,72 @@ void TForm_JOG::showEvent(QShowEvent *event)
 
 void TForm_JOG::closeEvent(QCloseEvent *event)
 {
+    if (closing_) { // a close asked for while the closing stop waits
+        event->ignore();
+        return;
+    }
     if (guard_.holdBack(event))
         return;
-    // Nothing is sent: the drive stays in jog mode if it was.
+    // A motor the window may have started is stopped before the window goes. If the drive
+    // does not take the stop, the window stays, with its E-STOP.
+    if (motorMayRun() && !s_.isLinkDown()) {
+        closing_ = true;
+        StopResult result = StopResult::Stopped;
+        guard_.run([this, &result] { result = sendStops(); });
+        closing_ = false;
+        if (result == StopResult::Refused || result == StopResult::NoAnswer) {
+            reportStopFailure(result);
+            event->ignore();
+            return;
+        }
+    }
+    // Nothing else is sent: the drive stays in jog mode if it was.
     jogPageOpen_ = false;
     s_.discardAll();
     QWidget::closeEvent(event);
+}
+
+void TForm_JOG::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    // Hidden (minimised) while the motor may turn: it is stopped as for a close.
+    if (!closing_ && jogPageOpen_ && motorMayRun() && !s_.isLinkDown() && !guard_.busy()) {
+        closing_ = true;
+        StopResult result = StopResult::Stopped;
+        guard_.run([this, &result] { result = sendStops(); });
+        closing_ = false;
+        if (result != StopResult::Stopped)
+            reportStopFailure(result);
+    }
+}
+
+bool TForm_JOG::motorMayRun() const
+{
+    return runSent_ || reverse_->held() || forward_->held() || reverse_->running() || forward_->running();
+}
+
+QString TForm_JOG::stopRefusedText()
+{
+    return QStringLiteral("The drive refused the stop. Press E-STOP.");
+}
+
+QString TForm_JOG::motorStateUnknownText()
+{
+    return QStringLiteral("The link to the drive is down: the motor's state is unknown. Check the machine.");
+}
+
+void TForm_JOG::onLinkDown()
+{
+    const bool mayRun = motorMayRun() || jogModeMayBeOn_;
+    runSent_ = false;
+    jogModeMayBeOn_ = false;
+    showDirectionButtons(false);
+    reverse_->setRunning(false);
+    forward_->setRunning(false);
+    jogOff_->setEnabled(true);
+    close_->setEnabled(true);
+    if (mayRun)
+        s_.reportLinkFault(motorStateUnknownText());
 }
 
 void TForm_JOG::showJogSpeed(const QString &text)
@@ -266,16 +333,77 @@ void TForm_JOG::showJogSpeed(const QString &text)
         speed_->setText(text);
 }
 
-bool TForm_JOG::sendAndWait(Frame frame)
+ExchangeResult TForm_JOG::sendAndWait(Frame frame)
 {
     const CommandFrame &bytes = frames_[size_t(frame)];
-    return s_.exchange(QByteArray(reinterpret_cast<const char *>(bytes.data()), kCommandFrameLength)).good();
+    downBeforeSend_ = s_.isLinkDown();
+    return s_.exchange(QByteArray(reinterpret_cast<const char *>(bytes.data()), kCommandFrameLength));
 }
 
-void TForm_JOG::refused()
+void TForm_JOG::refused(const ExchangeResult &result)
 {
+    if (result.outcome == ReplyOutcome::LinkDown) {
+        // Gone during the exchange, the window has said so; gone before, the press could
+        // not be sent at all.
+        if (downBeforeSend_)
+            s_.showMessage(motorStateUnknownText());
+        return;
+    }
     s_.showMessage(QString::fromLatin1(texts::InstructionFail));
     s_.discardAll();
+}
+
+TForm_JOG::StopResult TForm_JOG::sendStops()
+{
+    bool refusedOnce = false;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        // Either acknowledgement will do.
+        const ExchangeResult first = sendAndWait(Stop);
+        const ExchangeResult second = sendAndWait(Stop);
+        if (first.good() || second.good()) {
+            stopped();
+            return StopResult::Stopped;
+        }
+        if (first.outcome == ReplyOutcome::LinkDown || second.outcome == ReplyOutcome::LinkDown)
+            return StopResult::LinkDown;
+        refusedOnce = first.outcome == ReplyOutcome::Rejected || second.outcome == ReplyOutcome::Rejected;
+        // A refusal is sent once more; silence is not: the user is told at once.
+        if (!refusedOnce)
+            break;
+    }
+    return refusedOnce ? StopResult::Refused : StopResult::NoAnswer;
+}
+
+void TForm_JOG::stopped()
+{
+    runSent_ = false;
+    jogOff_->setEnabled(true);
+    reverse_->setRunning(false);
+    forward_->setRunning(false);
+}
+
+void TForm_JOG::reportStopFailure(StopResult result)
+{
+    switch (result) {
+    case StopResult::Stopped:
+    case StopResult::LinkDown: // the window has said the motor's state is unknown
+        return;
+    case StopResult::Refused:
+        s_.showMessage(stopRefusedText());
+        return;
+    case StopResult::NoAnswer:
+        s_.showMessage(QString::fromLatin1(texts::InstructionFail));
+        s_.discardAll();
+        return;
+    }
+}
+
+void TForm_JOG::escapeStop()
+{
+    guard_.run([this] {
+        const StopResult result = sendStops();
+        reportStopFailure(result);
+    });
 }
 
 void TForm_JOG::showDirectionButtons(bool show)
@@ -312,8 +440,10 @@ void TForm_JOG::btnJOG_01Click()
 void TForm_JOG::BtnJogOnClick()
 {
     guard_.run([this] {
-        if (!sendAndWait(On)) {
-            refused();
+        jogModeMayBeOn_ = true;
+        const ExchangeResult on = sendAndWait(On);
+        if (!on) {
+            refused(on);
             return;
         }
         showDirectionButtons(true);
@@ -324,11 +454,14 @@ void TForm_JOG::BtnJogOnClick()
 void TForm_JOG::BtnJogOffClick()
 {
     guard_.run([this] {
-        if (!sendAndWait(Off)) {
-            refused();
+        const ExchangeResult off = sendAndWait(Off);
+        if (!off) {
+            refused(off);
             return;
         }
         // Jog mode is off, so nothing runs: whatever a refused stop left behind is undone.
+        runSent_ = false;
+        jogModeMayBeOn_ = false;
         showDirectionButtons(false);
         reverse_->setRunning(false);
         forward_->setRunning(false);
@@ -345,17 +478,23 @@ void TForm_JOG::BTN_ESTOPClick()
 void TForm_JOG::directionDown(JogDirectionButton *button, Frame run)
 {
     guard_.run([&] {
-        if (sendAndWait(run)) {
+        runSent_ = true;
+        const ExchangeResult started = sendAndWait(run);
+        if (started) {
             jogOff_->setEnabled(false);
             button->setRunning(true);
             return;
         }
+        if (started.outcome == ReplyOutcome::LinkDown)
+            return;
         // Unacknowledged is not the same as not done: the drive may have taken the run
         // frame and lost only its reply. It is told to stop at once, not once the user has
         // dismissed the message and let go of the button.
-        sendAndWait(Stop);
-        sendAndWait(Stop);
-        refused();
+        const StopResult stop = sendStops();
+        if (stop == StopResult::Stopped || stop == StopResult::NoAnswer)
+            refused(started);
+        else
+            reportStopFailure(stop);
         button->releaseIfLetGo();
     });
 }
@@ -363,15 +502,11 @@ void TForm_JOG::directionDown(JogDirectionButton *button, Frame run)
 void TForm_JOG::directionUp(JogDirectionButton *button)
 {
     guard_.run([&] {
-        // Either acknowledgement will do.
-        const bool first = sendAndWait(Stop);
-        const bool second = sendAndWait(Stop);
-        if (!first && !second) {
-            refused();
-            return;
-        }
-        jogOff_->setEnabled(true);
-        button->setRunning(false);
+        const StopResult result = sendStops();
+        if (result == StopResult::Stopped)
+            button->setRunning(false);
+        else
+            reportStopFailure(result);
     });
 }
 

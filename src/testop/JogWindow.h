@@ -93,26 +93,47 @@ public:
     void BtnJog_Forward1MouseUp();
     void btnCloseClick();
 
+    // Esc: the two stop frames, whatever has focus in the window.
+    void escapeStop();
+    // A run frame went out without an acknowledged stop since, or a button is held: the
+    // motor may be turning.
+    bool motorMayRun() const;
+
+    // What the user is told when a stop did not take: the drive refused it, nothing answered,
+    // or the link is down.
+    static QString stopRefusedText();
+    static QString motorStateUnknownText();
+
 protected:
     void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
     enum Frame { On, Off, Clockwise, CounterClockwise, Stop, FrameCount };
+    enum class StopResult { Stopped, Refused, NoAnswer, LinkDown };
 
-    // Sends one of the window's frames and waits for the reply; true when acknowledged.
-    // clearAck false keeps an acknowledgement of an earlier frame of the same action.
-    bool sendAndWait(Frame frame);
-    void refused();
+    // Sends one of the window's frames and waits for the reply.
+    ExchangeResult sendAndWait(Frame frame);
+    // "Instruction fail. Try again" for an unacknowledged command; nothing when the link is
+    // down (the window has said so already).
+    void refused(const ExchangeResult &result);
+    // The two stop frames; refused, they go once more.
+    StopResult sendStops();
+    void reportStopFailure(StopResult result);
+    void stopped();
     void directionDown(JogDirectionButton *button, Frame run);
     void directionUp(JogDirectionButton *button);
     void showDirectionButtons(bool show);
-    // Runs a handler that waits in nested event loops; a close asked for meanwhile is
-    // carried out when it has finished, so the window outlives its own exchanges.
+    void onLinkDown();
 
     DriveSession &s_;
     bool jogPageOpen_ = true;
     bool shownOnce_ = false;
+    bool runSent_ = false;        // a run frame without an acknowledged stop since
+    bool jogModeMayBeOn_ = false; // JOG ON went out and no JOG OFF was acknowledged since
+    bool closing_ = false;
+    bool downBeforeSend_ = false; // the link was down already when the last frame was sent
     CloseGuard guard_{*this};
     std::array<CommandFrame, FrameCount> frames_{};
 

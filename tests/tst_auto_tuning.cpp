@@ -10,6 +10,7 @@
 
 #include "MainRig.h"
 #include "ReplyBuilder.h"
+#include "link/Texts.h"
 #include "tuning/AutoTuningWindow.h"
 #include "widgets/GradientWidgets.h"
 
@@ -207,6 +208,31 @@ private slots:
         QCOMPARE(rig.drive->programmedJogMode(), 1);
         QVERIFY(!rig.enabled("btnAutoJog_ON") && !rig.enabled("Rbtn_01") && !rig.enabled("Rbtn_02"));
         QCOMPARE(rig.caption("btnClose"), kSilver);
+    }
+
+    // A start without its acknowledgement may have been taken: the pattern is stopped at
+    // once and the user is told; Esc stops a running pattern.
+    void unacknowledgedStartIsStoppedAndEscapeStops()
+    {
+        Rig rig;
+        rig.open();
+        rig.press("Rbtn_01");
+        rig.drive->dropNextReplies(1);
+        rig.press("btnAutoJog_ON");
+        QCOMPARE(rig.drive->requests(), (QList<QByteArray>{commandFrame(Command::ProgrammedJogMode1),
+                                                           commandFrame(Command::ProgrammedJogOff)}));
+        QCOMPARE(rig.drive->programmedJogMode(), 0);
+        QCOMPARE(rig.messages.shown, QStringList{QString::fromLatin1(texts::PatternStartUnconfirmed)});
+        QVERIFY(rig.enabled("btnClose") && rig.enabled("btnAutoJog_ON"));
+
+        rig.press("btnAutoJog_ON");
+        QCOMPARE(rig.drive->programmedJogMode(), 1);
+        rig.drive->clearTraffic();
+        rig.find<QLineEdit>("EditATuning_01") ? rig.find<QLineEdit>("EditATuning_01")->setFocus() : void();
+        QTest::keyClick(rig.window->windowHandle(), Qt::Key_Escape);
+        QCOMPARE(rig.drive->requests(), QList<QByteArray>{commandFrame(Command::ProgrammedJogOff)} + kReading);
+        QCOMPARE(rig.drive->programmedJogMode(), 0);
+        QVERIFY(rig.enabled("btnClose"));
     }
 
     void modeTwoRunsUntilAnAcknowledgedStop()

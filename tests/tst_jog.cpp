@@ -438,6 +438,34 @@ private slots:
             QVERIFY(rig.w->valueBox(k)->text().isEmpty());
     }
 
+    // Neither the start nor the stop confirmed: the user is told the pattern may run.
+    void unconfirmedStartAndStop()
+    {
+        AutoJogRig rig;
+        rig.sent();
+        rig.drive->dropNextReplies(2);
+        rig.click("btnAJog1_On");
+        QCOMPARE(rig.sent(), (QList<QByteArray>{command(Command::ProgrammedJogMode1), command(Command::ProgrammedJogOff)}));
+        QCOMPARE(rig.drive->programmedJogMode(), 0); // the off did arrive; only its reply was lost
+        QCOMPARE(rig.messages.shown, QStringList{QString::fromLatin1(texts::PatternMayRun)});
+        QCOMPARE(rig.find<QLabel>("lblAutoJogState")->text(), QStringLiteral("State unknown"));
+    }
+
+    // Opened while a pattern runs, the window shows it, and Esc stops it.
+    void reopenedWhileRunningAndEscape()
+    {
+        AutoJogRig rig([](SimDrive &d) { d.setRegister(1002, 1); });
+        QCOMPARE(rig.drive->programmedJogMode(), 1);
+        QCOMPARE(rig.find<QLabel>("lblAutoJogState")->text(), QStringLiteral("Running: Mode 1"));
+        QVERIFY(!rig.find("btnAJog2_On")->isEnabled());
+        rig.find<QLineEdit>("EditAutoJog_02") ? rig.find<QLineEdit>("EditAutoJog_02")->setFocus() : void();
+        rig.sent();
+        QTest::keyClick(rig.w->windowHandle(), Qt::Key_Escape);
+        QCOMPARE(rig.sent(), QList<QByteArray>{command(Command::ProgrammedJogOff)});
+        QCOMPARE(rig.drive->programmedJogMode(), 0);
+        QCOMPARE(rig.find<QLabel>("lblAutoJogState")->text(), QStringLiteral("Stopped"));
+    }
+
     void modeButtons()
     {
         AutoJogRig rig;
@@ -465,13 +493,20 @@ private slots:
         rig.click("btnAJog2_On");
         QCOMPARE(rig.drive->programmedJogMode(), 2);
         QVERIFY(!mode1->isEnabled() && mode2->isEnabled());
+        // A start whose reply is lost may have been taken: Auto-JOG OFF follows at once.
         rig.drive->dropNextReplies(1);
         rig.click("btnAJog2_On");
-        QCOMPARE(rig.messages.shown, (QStringList{kFail, kFail}));
-        QVERIFY(!mode1->isEnabled() && mode2->isEnabled());
+        QCOMPARE(rig.messages.shown, (QStringList{kFail, QString::fromLatin1(texts::PatternStartUnconfirmed)}));
+        QCOMPARE(rig.drive->programmedJogMode(), 0);
+        QVERIFY(mode1->isEnabled() && mode2->isEnabled());
+        QCOMPARE(rig.find<QLabel>("lblAutoJogState")->text(), QStringLiteral("Stopped"));
         QCOMPARE(rig.sent(), (QList<QByteArray>{command(Command::ProgrammedJogOff), command(Command::ProgrammedJogOff),
                                                  command(Command::ProgrammedJogMode2),
-                                                 command(Command::ProgrammedJogMode2)}));
+                                                 command(Command::ProgrammedJogMode2),
+                                                 command(Command::ProgrammedJogOff)}));
+        rig.click("btnAJog2_On");
+        QCOMPARE(rig.drive->programmedJogMode(), 2);
+        rig.sent();
 
         // Closing while a pattern runs sends nothing.
         rig.click("btnClose");

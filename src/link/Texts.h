@@ -31,4 +31,13 @@ inline constexpr char SelectPortInvalid[] = "The configured serial port is not v
 inline constexpr char SelectPortChoose[] = "Please choose another port.";
 inline constexpr char SimulatedDrive[] = "Simulated VD-840";
 
+// Where the drive's answer leaves the state of the machine open, the user is told so.
+inline constexpr char MotorStateUnknown[] =
+    "The link to the drive is down: the motor's state is unknown. Check the machine.";
+inline constexpr char StopRefused[] = "The drive refused the stop. Press E-STOP.";
+inline constexpr char PatternStartUnconfirmed[] =
+    "The drive did not confirm the start. Auto-JOG OFF was sent at once and confirmed: the pattern is stopped.";
+inline constexpr char PatternMayRun[] =
+    "The drive confirmed neither the start nor Auto-JOG OFF: the pattern may be running. Press Auto-JOG OFF again.";
+
 } // namespace velmora::texts

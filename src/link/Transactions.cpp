@@ -99,6 +99,21 @@ ExchangeResult WriteInputControl(DriveSession &s, uint16_t controlWord)
     return s.exchange(InputControlFrame(s.req.stationNumber, controlWord));
 }
 
+PatternStart StartProgrammedJog(DriveSession &s, Command mode)
+{
+    const ExchangeResult start = CommandExchange(s, mode);
+    if (start.good())
+        return PatternStart::Started;
+    if (start.outcome == ReplyOutcome::Rejected)
+        return PatternStart::Refused;
+    if (start.outcome == ReplyOutcome::LinkDown)
+        return PatternStart::LinkDown;
+    const ExchangeResult off = CommandExchange(s, Command::ProgrammedJogOff);
+    if (off.good())
+        return PatternStart::StoppedAgain;
+    return off.outcome == ReplyOutcome::LinkDown ? PatternStart::LinkDown : PatternStart::MayRun;
+}
+
 void PauseKeepingEvents(int ms)
 {
     QEventLoop loop;

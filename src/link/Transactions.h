@@ -42,6 +42,17 @@ ExchangeResult WriteRegisters(DriveSession &s, uint16_t start, const std::vector
 // The input control word (register 2000): a set bit switches its input off.
 ExchangeResult WriteInputControl(DriveSession &s, uint16_t controlWord);
 
+// Starting the drive's programmed jog pattern (mode 1 or 2). A start without a good reply
+// may still have been taken, so it is followed at once by Auto-JOG OFF.
+enum class PatternStart {
+    Started,     // acknowledged: the pattern runs
+    Refused,     // the drive refused the start: nothing runs
+    StoppedAgain, // no good reply; Auto-JOG OFF went out and was acknowledged
+    MayRun,      // no good reply, and Auto-JOG OFF was not acknowledged either
+    LinkDown,    // the link went down: nothing is known
+};
+PatternStart StartProgrammedJog(DriveSession &s, Command mode);
+
 // A pause on the user-interface thread that keeps replies, timers and repaints running
 // but takes no clicks.
 void PauseKeepingEvents(int ms);

@@ -4,6 +4,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QShortcut>
 
 #include "link/Texts.h"
 #include "link/Transactions.h"
@@ -150,6 +151,16 @@ TForm_AUTOJOG::TForm_AUTOJOG(DriveSession &session, QWidget *parent)
     off->setObjectName(QStringLiteral("btnAJog_Off"));
     off->setGeometry(modesWidth + 20, 48, onOffWidth - modesWidth - 30, 32);
     connect(off, &QPushButton::clicked, this, &TForm_AUTOJOG::btnAJog_OffClick);
+    // What is known of the pattern: read from the drive on opening, then what it confirmed.
+    state_ = new QLabel(onOff);
+    state_->setObjectName(QStringLiteral("lblAutoJogState"));
+    state_->setAlignment(Qt::AlignCenter);
+    state_->setGeometry(modesWidth + 20, 22, onOffWidth - modesWidth - 30, 22);
+    showRunState(RunState::Unread);
+    auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    escape->setContext(Qt::WindowShortcut);
+    connect(escape, &QShortcut::activated, this, &TForm_AUTOJOG::escapeStop);
+    connect(&s_, &DriveSession::linkWentDown, this, &TForm_AUTOJOG::onLinkDown);
 
     y += 100 + 10;
     auto *reflash = new GradRoundBtn(QStringLiteral("Read Again"), this);
@@ -190,6 +201,13 @@ void TForm_AUTOJOG::showBlock(const QStringList &texts)
 {
     if (!autoJogPageOpen_)
         return;
+    // The run mode (place 0) says whether a pattern runs, e.g. one started before the
+    // window was opened.
+    if (!texts.isEmpty()) {
+        bool ok = false;
+        const int mode = texts[0].toInt(&ok);
+        showRunState(!ok ? RunState::Unknown : mode == 1 ? RunState::Mode1 : mode == 2 ? RunState::Mode2 : RunState::Stopped);
+    }
     for (int i = 1; i < kPlaces && i < texts.size(); ++i)
         values_[size_t(i)]->setText(texts[i]);
 }
@@ -214,39 +232,106 @@ void TForm_AUTOJOG::btnAutojogClick(int row)
     });
 }
 
-bool TForm_AUTOJOG::modeCommand(Command command)
+QString TForm_AUTOJOG::runStateText(RunState state)
 {
-    if (CommandExchange(s_, command))
-        return true;
-    s_.showMessage(QString::fromLatin1(texts::InstructionFail));
-    return false;
+    switch (state) {
+    case RunState::Unread: return QString();
+    case RunState::Stopped: return QStringLiteral("Stopped");
+    case RunState::Mode1: return QStringLiteral("Running: Mode 1");
+    case RunState::Mode2: return QStringLiteral("Running: Mode 2");
+    case RunState::Unknown: return QStringLiteral("State unknown");
+    }
+    return QString();
+}
+
+void TForm_AUTOJOG::showRunState(RunState state)
+{
+    runState_ = state;
+    state_->setText(runStateText(state));
+    QPalette p = state_->palette();
+    p.setColor(QPalette::WindowText, state == RunState::Mode1 || state == RunState::Mode2 ? Qt::red
+                                     : state == RunState::Unknown                     ? QColor(0xB0, 0x60, 0x00)
+                                                                                      : palette().color(QPalette::WindowText));
+    state_->setPalette(p);
+    // A running pattern keeps the other mode from starting, as a start here does.
+    if (state == RunState::Mode1)
+        mode2_->setEnabled(false);
+    else if (state == RunState::Mode2)
+        mode1_->setEnabled(false);
+}
+
+void TForm_AUTOJOG::startMode(Command command)
+{
+    guard_.run([this, command] {
+        starting_ = true;
+        const PatternStart started = StartProgrammedJog(s_, command);
+        starting_ = false;
+        switch (started) {
+        case PatternStart::Started:
+            showRunState(command == Command::ProgrammedJogMode1 ? RunState::Mode1 : RunState::Mode2);
+            return;
+        case PatternStart::Refused:
+            s_.showMessage(QString::fromLatin1(texts::InstructionFail));
+            return;
+        case PatternStart::StoppedAgain:
+            showRunState(RunState::Stopped);
+            close_->setEnabled(true);
+            mode1_->setEnabled(true);
+            mode2_->setEnabled(true);
+            s_.showMessage(QString::fromLatin1(texts::PatternStartUnconfirmed));
+            return;
+        case PatternStart::MayRun:
+            showRunState(RunState::Unknown);
+            s_.showMessage(QString::fromLatin1(texts::PatternMayRun));
+            return;
+        case PatternStart::LinkDown:
+            showRunState(RunState::Unknown);
+            return;
+        }
+    });
 }
 
 void TForm_AUTOJOG::btnAJog1_OnClick()
 {
-    guard_.run([this] {
-        if (modeCommand(Command::ProgrammedJogMode1))
-            mode2_->setEnabled(false);
-    });
+    startMode(Command::ProgrammedJogMode1);
 }
 
 void TForm_AUTOJOG::btnAJog2_OnClick()
 {
-    guard_.run([this] {
-        if (modeCommand(Command::ProgrammedJogMode2))
-            mode1_->setEnabled(false);
-    });
+    startMode(Command::ProgrammedJogMode2);
 }
 
 void TForm_AUTOJOG::btnAJog_OffClick()
 {
     guard_.run([this] {
-        if (modeCommand(Command::ProgrammedJogOff)) {
+        const bool wasDown = s_.isLinkDown();
+        const ExchangeResult off = CommandExchange(s_, Command::ProgrammedJogOff);
+        if (off) {
+            showRunState(RunState::Stopped);
             close_->setEnabled(true);
             mode1_->setEnabled(true);
             mode2_->setEnabled(true);
+        } else if (off.outcome == ReplyOutcome::LinkDown) {
+            if (wasDown)
+                s_.showMessage(QString::fromLatin1(texts::MotorStateUnknown));
+        } else {
+            s_.showMessage(QString::fromLatin1(texts::InstructionFail));
         }
     });
+}
+
+void TForm_AUTOJOG::escapeStop()
+{
+    btnAJog_OffClick();
+}
+
+void TForm_AUTOJOG::onLinkDown()
+{
+    const bool mayRun = starting_ || (runState_ != RunState::Stopped && runState_ != RunState::Unread);
+    showRunState(RunState::Unknown);
+    close_->setEnabled(true);
+    if (mayRun)
+        s_.reportLinkFault(QString::fromLatin1(texts::MotorStateUnknown));
 }
 
 void TForm_AUTOJOG::btnCloseClick()

@@ -59,18 +59,29 @@ public:
     void btnAJog2_OnClick();
     void btnAJog_OffClick();
     void btnCloseClick();
+    // Esc: Auto-JOG OFF, whatever has focus in the window.
+    void escapeStop();
+
+    // What the window knows of the pattern, shown beside Auto-JOG OFF (lblAutoJogState).
+    enum class RunState { Unread, Stopped, Mode1, Mode2, Unknown };
+    RunState runState() const { return runState_; }
+    static QString runStateText(RunState state);
 
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    // Sends a mode command; shows the refusal message and returns false when not acknowledged.
-    bool modeCommand(Command command);
+    void startMode(Command command);
+    void showRunState(RunState state);
+    void onLinkDown();
 
     DriveSession &s_;
     bool autoJogPageOpen_ = true;
     bool shownOnce_ = false;
+    RunState runState_ = RunState::Unread;
+    bool starting_ = false; // a start is on its way: the link going now leaves it unknown
+    QLabel *state_ = nullptr;
     CloseGuard guard_{*this};
     std::array<QLabel *, kPlaces> values_{};
     std::array<QLineEdit *, kPlaces> edits_{};

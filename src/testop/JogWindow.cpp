@@ -305,12 +305,12 @@ bool TForm_JOG::motorMayRun() const
 
 QString TForm_JOG::stopRefusedText()
 {
-    return QStringLiteral("The drive refused the stop. Press E-STOP.");
+    return QString::fromLatin1(texts::StopRefused);
 }
 
 QString TForm_JOG::motorStateUnknownText()
 {
-    return QStringLiteral("The link to the drive is down: the motor's state is unknown. Check the machine.");
+    return QString::fromLatin1(texts::MotorStateUnknown);
 }
 
 void TForm_JOG::onLinkDown()

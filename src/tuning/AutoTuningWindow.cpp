@@ -5,6 +5,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QShortcut>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QScrollArea>
@@ -288,6 +289,10 @@ TForm_AutoTuning::TForm_AutoTuning(DriveSession &session, QWidget *parent)
     grid->setRowStretch(1, 1);
 
     resize(801, 551);
+    auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    escape->setContext(Qt::WindowShortcut);
+    connect(escape, &QShortcut::activated, this, &TForm_AutoTuning::escapeStop);
+    connect(&s_, &DriveSession::linkWentDown, this, &TForm_AutoTuning::onLinkDown);
     CentreOnScreen(this);
 }
 
@@ -386,8 +391,20 @@ void TForm_AutoTuning::btnAutoJog_ONClick()
             s_.showMessage(QLatin1String(kSelectMode));
             return;
         }
-        if (!CommandExchange(s_, command)) {
+        switch (StartProgrammedJog(s_, command)) {
+        case PatternStart::Started:
+            break;
+        case PatternStart::Refused:
             s_.showMessage(QLatin1String(texts::InstructionFail));
+            return;
+        case PatternStart::StoppedAgain:
+            s_.showMessage(QLatin1String(texts::PatternStartUnconfirmed));
+            return;
+        case PatternStart::MayRun:
+            // Only this window can stop it: it stays as if the pattern ran.
+            s_.showMessage(QLatin1String(texts::PatternMayRun));
+            break;
+        case PatternStart::LinkDown:
             return;
         }
         running_ = true;
@@ -398,6 +415,22 @@ void TForm_AutoTuning::btnAutoJog_ONClick()
         if (command == Command::ProgrammedJogMode1)
             start_->setEnabled(false);
     });
+}
+
+void TForm_AutoTuning::escapeStop()
+{
+    btnAutoJog_OffClick();
+}
+
+void TForm_AutoTuning::onLinkDown()
+{
+    // Nothing more can be sent: the window can be closed, and the user is told.
+    const bool mayRun = running_;
+    running_ = false;
+    for (QWidget *w : std::initializer_list<QWidget *>{close_, start_, mode1_, mode2_})
+        w->setEnabled(true);
+    if (mayRun)
+        s_.reportLinkFault(QLatin1String(texts::MotorStateUnknown));
 }
 
 void TForm_AutoTuning::btnAutoJog_OffClick()

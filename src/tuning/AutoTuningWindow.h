@@ -67,11 +67,16 @@ public:
     void btnATuningOFFClick();
     void btnAutoJog_ONClick();
     void btnAutoJog_OffClick();
+    // Esc: the pattern's Stop, whatever has focus in the window.
+    void escapeStop();
     void BTN_ESTOPClick() { btnAutoJog_OffClick(); }
     void btnFBspeedHClick() { stepResponse(+1); }
     void btnFBspeedLClick() { stepResponse(-1); }
     void btn_ChartClick();
     void btnCloseClick();
+
+private:
+    void onLinkDown();
 
 protected:
     void showEvent(QShowEvent *event) override;

@@ -534,8 +534,10 @@ class TestFaultMatrix : public QObject {
         const QString shown = page->valueDisplay(kRow)->text();
         if (!faultOnWrite) {
             if (c.failing()) {
-                // Without the guard's answer the servo state is unknown: the write is refused.
-                QCOMPARE(c.messages.shown, c.goneAway() << QString::fromLatin1(texts::ServoOn));
+                // Without the guard's answer the servo state is unknown: the write is refused, and
+                // the user is told the drive did not answer (not that the servo is on).
+                QCOMPARE(c.messages.shown,
+                         c.unplugged() ? c.goneAway() : QStringList{QString::fromLatin1(texts::GuardUnanswered)});
                 QVERIFY(!written);
                 QCOMPARE(shown, before);
                 c.outcome = QStringLiteral("refused before the write, box unchanged · %1").arg(said(c.messages.shown));
@@ -547,11 +549,13 @@ class TestFaultMatrix : public QObject {
             }
         } else {
             // The write's acknowledgement is not looked at: the read-back shows what the drive holds.
-            QCOMPARE(c.messages.shown, c.goneAway());
+            // Without the read-back's answer the box shows no value, and the user is told.
+            const QStringList unconfirmed{QString::fromLatin1(texts::ValueUnconfirmed).arg(ParamIdForAddress(def.Address))};
+            QCOMPARE(c.messages.shown, c.fault == Fault::Silence ? unconfirmed : c.goneAway());
             QCOMPARE(written, c.requestArrived());
             if (c.fault == Fault::Silence || c.unplugged()) {
-                QCOMPARE(shown, before);
-                c.outcome = QStringLiteral("not written, box keeps the old value · %1").arg(said(c.messages.shown));
+                QCOMPARE(shown, QString());
+                c.outcome = QStringLiteral("not written, box emptied: value unconfirmed · %1").arg(said(c.messages.shown));
             } else {
                 QCOMPARE(shown, FormatParamValue(c.drive->registerValue(def.Address), def.Decimals));
                 c.outcome = (written ? QStringLiteral("written, read back · %1")

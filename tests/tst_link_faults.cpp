@@ -3,6 +3,7 @@
 // once froze the tool, stacked message boxes, showed something the drive never sent, or
 // let one request's reply answer another.
 #include <QLoggingCategory>
+#include <QLineEdit>
 #include <QPointer>
 #include <QRegularExpression>
 #include <QTest>
@@ -15,6 +16,8 @@
 #include "link/Receiver.h"
 #include "link/Texts.h"
 #include "link/Transactions.h"
+#include "params/DisplayRules.h"
+#include "params/ParamPages.h"
 #include "testop/JogWindow.h"
 #include "tuning/MonitorWindow.h"
 #include "widgets/ALed.h"
@@ -213,6 +216,45 @@ private slots:
         QVERIFY(jog->close());
         QTRY_VERIFY(!jog);
         QTRY_VERIFY(rig.main.isEnabled());
+    }
+
+    // Every reply late: a Set whose read-back has no answer leaves no old value in the box,
+    // and the user is told to read again; the same for the jog speed.
+    void lateRepliesLeaveNoStaleValue()
+    {
+        FaultRig rig;
+        QVERIFY(onLine(rig));
+        const TParamDef &def = P4Defs[4];
+        rig.main.openParamPage(4);
+        auto *page = qobject_cast<TForm_Page *>(rig.main.childWindows().current());
+        QVERIFY(page);
+        QCOMPARE(page->valueDisplay(4)->text(), FormatParamValue(float(rig.drive->registerValue(def.Address)), def.Decimals));
+        rig.drive->setReplyDelayMs(rig.main.session().responseWaitMs + 100);
+        qobject_cast<QLineEdit *>(page->entry(4))->setText(QStringLiteral("555"));
+        page->setClicked(4);
+        QCOMPARE(rig.drive->registerValue(def.Address), 555.0);
+        QCOMPARE(page->valueDisplay(4)->text(), QString());
+        QCOMPARE(rig.messages.shown, QStringList{QString::fromLatin1(texts::ValueUnconfirmed).arg(QStringLiteral("P4-05"))});
+        rig.drive->setReplyDelayMs(0);
+        QTest::qWait(200);
+        page->btnReflashClick();
+        QCOMPARE(page->valueDisplay(4)->text(), QStringLiteral("555"));
+        page->close();
+        QTRY_VERIFY(!rig.main.childWindows().isOpen());
+
+        rig.main.BtnJOGClick();
+        auto *jog = qobject_cast<TForm_JOG *>(rig.main.childWindows().current());
+        QVERIFY(jog);
+        QTRY_VERIFY(!jog->findChild<QLabel *>(QStringLiteral("STextJOG_01"))->text().isEmpty());
+        rig.messages.shown.clear();
+        rig.drive->setReplyDelayMs(rig.main.session().responseWaitMs + 100);
+        jog->findChild<QLineEdit *>(QStringLiteral("EditJOG_01"))->setText(QStringLiteral("123"));
+        jog->btnJOG_01Click();
+        QCOMPARE(rig.drive->registerValue(JogDefs[0].Address), 123.0);
+        QCOMPARE(jog->findChild<QLabel *>(QStringLiteral("STextJOG_01"))->text(), QString());
+        QCOMPARE(rig.messages.shown, QStringList{QString::fromLatin1(texts::ValueUnconfirmed).arg(QStringLiteral("JOG-02"))});
+        rig.drive->setReplyDelayMs(0);
+        jog->close();
     }
 
     // Nothing received, nothing shown: going on line with no drive answering leaves the

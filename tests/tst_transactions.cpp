@@ -213,12 +213,14 @@ private slots:
         // The guard's reads unanswered: the values in hand are not the drive's, so no write.
         Rig r;
         const auto res = ValueWrite(r.session, P1Defs[1], QStringLiteral("1.5"), true, nullptr);
-        QCOMPARE(res.status, ValueWriteResult::ServoOn);
+        QCOMPARE(res.status, ValueWriteResult::GuardUnanswered);
         QCOMPARE(r.port.sent.size(), 1);
         QVERIFY(r.port.sent[0][1] == 3);
+        // Not "Servo On!!": the servo is not known to be on; the drive did not answer.
+        QCOMPARE(r.messages.shown, QStringList{QString::fromLatin1(texts::GuardUnanswered)});
     }
 
-    void lostReadBackKeepsTheDisplay()
+    void lostReadBackEmptiesTheDisplayAndSaysSo()
     {
         Rig r;
         r.session.reply.decodedValues[1] = 777.f; // some earlier read's value
@@ -230,7 +232,9 @@ private slots:
         const auto res = ValueWrite(r.session, P2Defs[9], QStringLiteral("1"), false, [&](const QString &t) { shown = t; });
         QCOMPARE(res.write, ReplyOutcome::Good);
         QCOMPARE(res.readBack, ReplyOutcome::NoReply);
-        QCOMPARE(shown, QStringLiteral("12"));
+        // The drive may hold the new value or the old: the box shows neither.
+        QCOMPARE(shown, QString());
+        QCOMPARE(r.messages.shown, QStringList{QString::fromLatin1(texts::ValueUnconfirmed).arg(QStringLiteral("P2-10"))});
     }
 
     void commandsAreAcknowledgedOrNot()

@@ -195,10 +195,12 @@ int doRestore(DriveSession &s, const QStringList &args)
     const DownloadCheck check = CheckDownloadLines(*lines);
     if (!check.plan)
         return fail(QStringLiteral("%1; nothing written").arg(check.messages.join(QStringLiteral("; "))));
-    TThread_CHK_SOVOEN(s).run();
+    TThread_CHK_SOVOEN guard(s);
+    guard.run();
+    if (!guard.known())
+        return fail(QString::fromLatin1(texts::GuardUnanswered));
     if (s.link.servoOnFlag == 1)
-        return fail(QStringLiteral("%1 (or the servo state could not be read); nothing written")
-                        .arg(QString::fromLatin1(texts::SeovoOn)));
+        return fail(QStringLiteral("%1; nothing written").arg(QString::fromLatin1(texts::SeovoOn)));
     const DownloadResult result = RunDownload(s, *check.plan);
     QStringList problems;
     for (size_t i = 0; i < result.outcomes.size(); ++i) {

@@ -37,6 +37,11 @@ inline constexpr char MotorStateUnknown[] =
 inline constexpr char StopRefused[] = "The drive refused the stop. Press E-STOP.";
 inline constexpr char PatternStartUnconfirmed[] =
     "The drive did not confirm the start. Auto-JOG OFF was sent at once and confirmed: the pattern is stopped.";
+inline constexpr char GuardUnanswered[] =
+    "The drive did not answer the servo check: nothing was written.";
+// %1: the parameter, e.g. P4-05.
+inline constexpr char ValueUnconfirmed[] =
+    "The drive did not confirm the value of %1: it is not known what the drive holds. Press Read Again.";
 inline constexpr char PatternMayRun[] =
     "The drive confirmed neither the start nor Auto-JOG OFF: the pattern may be running. Press Auto-JOG OFF again.";
 

@@ -265,7 +265,13 @@ void TForm_Page::initialiseParameters(int row)
 {
     const TParamDef &def = paramGroup().defs[size_t(row)];
     QPushButton *button = setButton(row);
-    TThread_CHK_SOVOEN(session_).run();
+    TThread_CHK_SOVOEN check(session_);
+    check.run();
+    if (!check.known()) {
+        if (!session_.isLinkDown())
+            session_.showMessage(QString::fromLatin1(texts::GuardUnanswered));
+        return;
+    }
     if (session_.link.servoOnFlag == 1) {
         session_.showMessage(QString::fromLatin1(texts::ServoOn));
         return;

@@ -51,6 +51,14 @@ ExchangeResult WriteOneExchange(DriveSession &s, const TParamDef &def, WriteWord
     return WriteRegister(s, def.Address, word);
 }
 
+void ShowValueUnconfirmed(DriveSession &s, const TParamDef &def, const ValueDisplay &display)
+{
+    if (display)
+        s.runOnUi([&display] { display(QString()); });
+    if (!s.isLinkDown())
+        s.showMessage(QString::fromLatin1(texts::ValueUnconfirmed).arg(ParamIdForAddress(def.Address)));
+}
+
 ValueWriteResult ValueWrite(DriveSession &s, const TParamDef &def, const QString &text, bool guard,
                             const ValueDisplay &display, const std::function<void()> &betweenWriteAndReadBack)
 {
@@ -58,6 +66,13 @@ ValueWriteResult ValueWrite(DriveSession &s, const TParamDef &def, const QString
     if (guard) {
         TThread_CHK_SOVOEN check(s);
         check.run();
+        if (!check.known()) {
+            // A link that went down has been reported already.
+            if (!s.isLinkDown())
+                s.showMessage(QString::fromLatin1(texts::GuardUnanswered));
+            result.status = ValueWriteResult::GuardUnanswered;
+            return result;
+        }
         if (s.link.servoOnFlag == 1) {
             s.showMessage(QString::fromLatin1(texts::ServoOn));
             result.status = ValueWriteResult::ServoOn;
@@ -76,6 +91,8 @@ ValueWriteResult ValueWrite(DriveSession &s, const TParamDef &def, const QString
         betweenWriteAndReadBack();
     result.readBack = TThread_Read_Again(s, CurParamDef, display).run().outcome;
     result.status = ValueWriteResult::Written;
+    if (result.readBack != ReplyOutcome::Good)
+        ShowValueUnconfirmed(s, CurParamDef, display);
     return result;
 }
 

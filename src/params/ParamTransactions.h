@@ -50,15 +50,23 @@ private:
 ExchangeResult WriteOneExchange(DriveSession &s, const TParamDef &def, WriteWord word);
 
 struct ValueWriteResult {
-    enum Status { Written, ServoOn, WrongParameter } status = WrongParameter;
+    // GuardUnanswered: the servo check got no answer, so nothing was written.
+    enum Status { Written, ServoOn, WrongParameter, GuardUnanswered } status = WrongParameter;
     ReplyOutcome write = ReplyOutcome::NoReply;
     ReplyOutcome readBack = ReplyOutcome::NoReply;
 };
 
 // Writes one value: optional servo-on guard, range test and encoding by the record's kind,
 // the write-one exchange, then the read-back into display. Shows "Servo On!!" or
-// "Wrong parameter" through the session's message service when it refuses.
+// "Wrong parameter" through the session's message service when it refuses, and says so when
+// the servo check went unanswered. A read-back without a good reply empties the display and
+// tells the user the value is unconfirmed: it is never left showing a value the drive may
+// no longer hold.
 // betweenWriteAndReadBack runs after the write's wait (the station-number change of P1-18).
+// After a write whose value the drive did not confirm: the display is emptied and the user
+// told to Read Again (nothing more when the link is down: that has been said).
+void ShowValueUnconfirmed(DriveSession &s, const TParamDef &def, const ValueDisplay &display);
+
 ValueWriteResult ValueWrite(DriveSession &s, const TParamDef &def, const QString &text, bool guard,
                             const ValueDisplay &display,
                             const std::function<void()> &betweenWriteAndReadBack = {});

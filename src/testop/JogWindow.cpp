@@ -431,9 +431,11 @@ void TForm_JOG::btnJOG_01Click()
             s_.showMessage(QString::fromLatin1(texts::WrongParameter));
             return;
         }
-        // Whatever became of the write, the read shows what the drive holds now.
+        // Whatever became of the write, the read shows what the drive holds now; without
+        // its answer the box says nothing rather than an old speed.
         WriteOneExchange(s_, def, word);
-        TThread_JOG_READ(*this).run();
+        if (TThread_JOG_READ(*this).run() != ReplyOutcome::Good)
+            ShowValueUnconfirmed(s_, def, [this](const QString &text) { showJogSpeed(text); });
     });
 }
 

@@ -957,14 +957,21 @@ class TestFaultMatrix : public QObject {
         QCOMPARE(written, c.requestArrived());
         if (!written)
             QCOMPARE(c.drive->inputs(), before);
-        // A refused write did not happen: the panel goes back and says so. Without a reply the
-        // write may have happened, so the panel keeps what was asked for.
+        // Only a confirmed write shows as done. A refused one did not happen: the panel goes
+        // back and says so. Without a good reply it may have happened or not: the panel shows
+        // what the drive last confirmed, says the state is unknown, and the user is told.
         const bool refused = c.fault == Fault::Exception;
-        QCOMPARE(panel->inputOn(1), refused ? was : !was);
-        QCOMPARE(c.messages.shown, refused ? QStringList{QString::fromLatin1(texts::InstructionFail)} : c.goneAway());
-        c.outcome = (written   ? QStringLiteral("written · %1")
+        const bool confirmed = !c.failing();
+        QCOMPARE(panel->inputOn(1), confirmed ? !was : was);
+        QCOMPARE(panel->stateUnknown(), !confirmed && !refused);
+        QCOMPARE(c.messages.shown, refused       ? QStringList{QString::fromLatin1(texts::InstructionFail)}
+                                   : confirmed   ? QStringList()
+                                   : c.unplugged() ? c.goneAway()
+                                                 : QStringList{QString::fromLatin1(texts::InputsUnconfirmed)});
+        c.outcome = (confirmed ? QStringLiteral("written · %1")
                      : refused ? QStringLiteral("refused, the panel switches SPD1 back · %1")
-                               : QStringLiteral("not written, the panel shows SPD1 switched · %1"))
+                               : written ? QStringLiteral("written but unconfirmed: the panel shows SPD1 as last confirmed, state unknown · %1")
+                                         : QStringLiteral("not written: the panel shows SPD1 as last confirmed, state unknown · %1"))
                         .arg(said(c.messages.shown));
         if (c.unplugged()) {
             CHECKED(c.closeChild());
@@ -982,6 +989,7 @@ class TestFaultMatrix : public QObject {
         panel->findChild<QAbstractButton *>(QStringLiteral("SW_SPD1"))->click();
         QCOMPARE(c.drive->inputs(), drivePattern(panel->inputControlWord()));
         QCOMPARE(c.messages.shown, QStringList());
+        QVERIFY(!panel->stateUnknown());
     }
 
     void chart(Cell &c)

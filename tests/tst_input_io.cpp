@@ -5,6 +5,7 @@
 #include <QTest>
 
 #include "MainRig.h"
+#include "link/Texts.h"
 #include "ReplyBuilder.h"
 #include "testop/InputWindow.h"
 
@@ -52,6 +53,34 @@ void click(TForm_Input_IO *panel, const char *name)
 class TestInputIo : public QObject {
     Q_OBJECT
 private slots:
+    // E-STOP with the drive silent: nothing shows as done. The panel keeps what the drive
+    // last confirmed, says the state is unknown, and the user is told.
+    void unconfirmedEstopShowsStateUnknown()
+    {
+        MainRig rig;
+        rig.drive->setInputs(uint16_t(1u << 9)); // ESTOP (pin 10) on
+        rig.usePort(1);
+        QVERIFY(rig.main.onLineSequence(QStringLiteral("1")));
+        TForm_Input_IO *panel = openPanel(rig);
+        QVERIFY(panel);
+        QCOMPARE(panel->estopPin(), 10);
+        QVERIFY(panel->inputOn(9));
+        rig.drive->setSilent(true);
+        click(panel, "BTN_ESTOP");
+        QVERIFY(panel->inputOn(9)); // as the drive last confirmed it
+        QVERIFY(panel->stateUnknown());
+        QCOMPARE(panel->findChild<QLabel *>(QStringLiteral("lblInputState"))->text(), QString::fromLatin1(texts::InputsUnknown));
+        QCOMPARE(rig.messages.shown, QStringList{QString::fromLatin1(texts::InputsUnconfirmed)});
+        QCOMPARE(rig.drive->inputs(), uint16_t(1u << 9));
+        // Answered again, E-STOP is confirmed and the state known.
+        rig.drive->setSilent(false);
+        QTest::qWait(200);
+        click(panel, "BTN_ESTOP");
+        QVERIFY(!panel->inputOn(9));
+        QVERIFY(!panel->stateUnknown());
+        QCOMPARE(rig.drive->inputs(), uint16_t(0));
+    }
+
     void switchesSendTheWholePattern()
     {
         MainRig rig;

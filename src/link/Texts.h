@@ -42,6 +42,9 @@ inline constexpr char GuardUnanswered[] =
 // %1: the parameter, e.g. P4-05.
 inline constexpr char ValueUnconfirmed[] =
     "The drive did not confirm the value of %1: it is not known what the drive holds. Press Read Again.";
+inline constexpr char InputsUnconfirmed[] =
+    "The drive did not confirm the input write: the inputs' state is unknown. The panel shows what the drive last confirmed.";
+inline constexpr char InputsUnknown[] = "State unknown";
 inline constexpr char PatternMayRun[] =
     "The drive confirmed neither the start nor Auto-JOG OFF: the pattern may be running. Press Auto-JOG OFF again.";
 

@@ -157,9 +157,18 @@ TForm_Input_IO::TForm_Input_IO(DriveSession &session, QWidget *parent)
     connect(action, &QAction::triggered, this, &TForm_Input_IO::ACTION_ESTOPExecute);
     addAction(action);
 
+    state_ = new QLabel(this);
+    state_->setObjectName(QStringLiteral("lblInputState"));
+    QPalette warn = state_->palette();
+    warn.setColor(QPalette::WindowText, QColor(0xB0, 0x60, 0x00));
+    state_->setPalette(warn);
+    QFont boldState = state_->font();
+    boldState.setBold(true);
+    state_->setFont(boldState);
+
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(estop);
-    buttons->addStretch();
+    buttons->addWidget(state_, 1, Qt::AlignCenter);
     buttons->addWidget(write, 0, Qt::AlignBottom);
     buttons->addWidget(close, 0, Qt::AlignBottom);
     auto *layout = new QVBoxLayout(this);
@@ -229,13 +238,30 @@ void TForm_Input_IO::btn_IOWriteClick()
 
 void TForm_Input_IO::sendPattern(uint16_t before)
 {
-    // A write the drive refused did not happen: the panel goes back to what the drive
-    // holds and says so. Without any reply it may have happened, so the panel keeps it.
-    if (TThread_IO_SAVE(s_, inputControlWord()).run() != ReplyOutcome::Rejected)
+    const bool wasDown = s_.isLinkDown();
+    const ReplyOutcome o = TThread_IO_SAVE(s_, inputControlWord()).run();
+    if (o == ReplyOutcome::Good) {
+        showStateUnknown(false);
         return;
+    }
+    // Not confirmed: the panel shows what the drive last confirmed, never the pattern asked for.
     for (int pin = 0; pin < kInputPinCount; ++pin)
         setInputOn(pin, (before & (1u << pin)) == 0);
-    s_.showMessage(QString::fromLatin1(texts::InstructionFail));
+    if (o == ReplyOutcome::Rejected) {
+        // Refused, the write did not happen: the drive holds what it held.
+        s_.showMessage(QString::fromLatin1(texts::InstructionFail));
+        return;
+    }
+    // Without a good reply it may have happened or not.
+    showStateUnknown(true);
+    if (o != ReplyOutcome::LinkDown || wasDown)
+        s_.showMessage(QString::fromLatin1(texts::InputsUnconfirmed));
+}
+
+void TForm_Input_IO::showStateUnknown(bool unknown)
+{
+    unknown_ = unknown;
+    state_->setText(unknown ? QString::fromLatin1(texts::InputsUnknown) : QString());
 }
 
 void TThread_IO_Show::run()

@@ -40,16 +40,23 @@ public:
     uint16_t inputControlWord() const;
     // 1..12, or 0 when no pin carries ESTOP.
     int estopPin() const { return estopPin_; }
+    // The inputs' state is not known: a write went unconfirmed (lblInputState says so).
+    bool stateUnknown() const { return unknown_; }
 
 private:
-    // Sends the panel's pattern; a refusal puts back the pattern before the change.
+    // Sends the panel's pattern. Confirmed, it stands; refused or unconfirmed, the panel
+    // goes back to what the drive last confirmed, and an unconfirmed write is said to leave
+    // the inputs' state unknown.
     void sendPattern(uint16_t before);
+    void showStateUnknown(bool unknown);
 
     DriveSession &s_;
     std::array<InputSwitch *, kInputPinCount> switches_{};
     std::array<InputIndicator *, kInputPinCount> indicators_{};
     std::array<QLabel *, kInputPinCount> labels_{};
     int estopPin_ = 0;
+    bool unknown_ = false;
+    QLabel *state_ = nullptr;
 };
 
 // Paints the indicators from the inputs' states of the last status poll.

@@ -42,6 +42,42 @@ struct PageRig : MainRig {
 class TestParamWriting : public QObject {
     Q_OBJECT
 private slots:
+    // An editable list: the text in the box decides. An item's text is that item's position;
+    // typed text is written as typed, or refused; the old position is never written.
+    void typedTextInAnEditableListIsWhatIsWritten()
+    {
+        PageRig rig(1);
+        QComboBox *baud = rig.combo("ComboBoxP1_15") ? rig.combo("ComboBoxP1_15")
+                                                     : qobject_cast<QComboBox *>(rig.page->entry(14));
+        QVERIFY(baud && baud->isEditable());
+        baud->setCurrentIndex(3); // "03"
+        rig.page->setClicked(14);
+        QCOMPARE(rig.writes(), QList<QByteArray>{"0106007200000003"});
+        rig.drive->clearTraffic();
+        baud->setEditText(QStringLiteral("19200"));
+        rig.page->setClicked(14);
+        QCOMPARE(rig.writes(), QList<QByteArray>{"0106007200004b00"});
+        QCOMPARE(rig.drive->registerValue(114), 19200.0);
+        rig.drive->clearTraffic();
+        baud->setEditText(QStringLiteral("fast"));
+        rig.page->setClicked(14);
+        QVERIFY(rig.writes().isEmpty());
+        QCOMPARE(rig.messages.shown.last(), QString::fromLatin1(texts::WrongParameter));
+        rig.drive->clearTraffic();
+        baud->setEditText(QString());
+        rig.page->setClicked(14);
+        QVERIFY(rig.writes().isEmpty());
+
+        // P1-01: 5 typed is motor code 5, not the list position shown before it.
+        auto *motor = qobject_cast<QComboBox *>(rig.page->entry(0));
+        QVERIFY(motor && motor->isEditable());
+        motor->setCurrentIndex(8); // "VC60"
+        motor->setEditText(QStringLiteral("5"));
+        rig.drive->clearTraffic();
+        rig.page->setClicked(0);
+        QCOMPARE(rig.writes(), QList<QByteArray>{"0106006400000005"});
+    }
+
     void editRowWritesItsSingleAndShowsTheReadBack()
     {
         PageRig rig(2);

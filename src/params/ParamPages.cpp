@@ -218,7 +218,14 @@ QStringList TForm_Page::valueTexts(int row) const
     case ValueSource::EditText: return {edit ? edit->text() : QString()};
     case ValueSource::ListText: return {listText};
     case ValueSource::ListPosition: return {QString::number(position)};
-    case ValueSource::ListPositionElseText: return {QString::number(position), listText};
+    case ValueSource::ListPositionElseText: {
+        // The text in the box decides, never a list position left over from before it was
+        // typed over: an item's own text means that item, anything else is typed text.
+        const int item = combo && !listText.trimmed().isEmpty() ? combo->findText(listText, Qt::MatchExactly) : -1;
+        if (item >= 0)
+            return {QString::number(item), listText};
+        return {listText};
+    }
     case ValueSource::MappedListPosition:
         return {QString::number(position < kEncoderCodeSkipped ? position : position + 1)};
     case ValueSource::FixedText: return {QStringLiteral("1")};

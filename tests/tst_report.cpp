@@ -5,6 +5,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QRegularExpression>
 #include <QTest>
 
 #include "FileSizeLimit.h"
@@ -118,6 +119,13 @@ private slots:
         };
         for (const auto &c : cells)
             QCOMPARE(sheet.text(c.row, c.column), QString::fromUtf8(c.text));
+        // Each P9 row names the parameter whose value stands beside it.
+        for (int i = 0; i < 8; ++i) {
+            const QString label = sheet.text(69 + i, 7);
+            QVERIFY2(label.startsWith(QLatin1String(P9Rows[size_t(i)].name)), qPrintable(label));
+            QVERIFY2(!label.mid(int(qstrlen(P9Rows[size_t(i)].name))).contains(QRegularExpression(QStringLiteral("\\d"))),
+                     qPrintable(label));
+        }
 
         // The value cells are exactly the ones filled, and start empty.
         QSet<QPair<int, int>> expected, listed;

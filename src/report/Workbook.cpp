@@ -72,9 +72,11 @@ constexpr const char *kP7Names[] = {
 constexpr const char *kP8Names[] = {
     "*CN1-23", "*CN1-48", "*CN1-22", "*CN1-47", "*CN1-21", "*CN1-46", "*CN1-20", "*CN1-45", "*CN1-19", "*CN1-44",
 };
+// In the drive's own order, each beside its value: output 1's four settings, then output 2's
+// (the unit goes with the offsets).
 constexpr const char *kP9Names[] = {
-    "Monitor1", "Monitor2", "Monitor ABS1 [mV]", "Monitor ABS2",
-    "Monitor Scale1", "Monitor Scale2", "Monitor Offset1", "Monitor Offset2 [mV]",
+    "Monitor1", "Monitor ABS1", "Monitor Scale1", "Monitor Offset1 [mV]",
+    "Monitor2", "Monitor ABS2", "Monitor Scale2", "Monitor Offset2 [mV]",
 };
 
 constexpr std::array<std::span<const char *const>, 9> kGroupNames{{

@@ -134,6 +134,32 @@ private slots:
         QCOMPARE(check.plan.has_value(), messages.isEmpty());
     }
 
+    // Beside each message: the line and what it holds, printable and short, whatever the file.
+    void theMessageSaysWhichLineAndWhatItHolds()
+    {
+        QStringList lines = validLines(0);
+        lines[lineOf(4, 3)] = QStringLiteral("abc");
+        DownloadCheck check = CheckDownloadLines(lines);
+        QCOMPARE(check.messages, QStringList{"Invalid Data"});
+        QCOMPARE(check.details, QStringList{QStringLiteral("Line %1 (P4-03) holds \"abc\".").arg(lineOf(4, 3) + 1)});
+
+        lines = validLines(0);
+        lines[lineOf(6, 2)] = QString(QChar::ReplacementCharacter).repeated(300) + QStringLiteral("x") + QString(QChar(0x01)).repeated(5)
+                              + QStringLiteral("y").repeated(80);
+        check = CheckDownloadLines(lines);
+        QCOMPARE(check.messages, QStringList{"Invalid Data"});
+        const QString detail = check.details.value(0);
+        QVERIFY2(!detail.contains(QChar::ReplacementCharacter) && !detail.contains(QChar(0x01)), qPrintable(detail));
+        const QString quoted = detail.section(QLatin1Char('"'), 1, 1);
+        QVERIFY2(quoted.size() <= 40 && quoted.startsWith(QStringLiteral("?x?yyy")), qPrintable(quoted));
+
+        lines = validLines(0);
+        lines[lineOf(2, 5)] = QString();
+        check = CheckDownloadLines(lines);
+        QCOMPARE(check.messages, QStringList{"Wrong P2 Data5"});
+        QCOMPARE(check.details, QStringList{QStringLiteral("Line %1 (P2-05) is empty.").arg(lineOf(2, 5) + 1)});
+    }
+
     void aMotorCodeThatIsNotAWholeNumberIsNamed()
     {
         for (const QString &text : {QStringLiteral("5.5"), QStringLiteral(""), QStringLiteral("five")}) {

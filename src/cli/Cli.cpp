@@ -193,8 +193,14 @@ int doRestore(DriveSession &s, const QStringList &args)
     if (!lines)
         return fail(QStringLiteral("can not open %1").arg(args[1]));
     const DownloadCheck check = CheckDownloadLines(*lines);
-    if (!check.plan)
-        return fail(QStringLiteral("%1; nothing written").arg(check.messages.join(QStringLiteral("; "))));
+    if (!check.plan) {
+        QStringList said;
+        for (int i = 0; i < check.messages.size(); ++i) {
+            const QString detail = check.details.value(i);
+            said << (detail.isEmpty() ? check.messages[i] : QStringLiteral("%1 (%2)").arg(check.messages[i], detail));
+        }
+        return fail(QStringLiteral("%1; nothing written").arg(said.join(QStringLiteral("; "))));
+    }
     TThread_CHK_SOVOEN guard(s);
     guard.run();
     if (!guard.known())

@@ -29,13 +29,30 @@ ValueCheck checkValue(const QString &text, const TParamDef &def)
     return InRange(def, static_cast<float>(v)) ? ValueCheck::Pass : ValueCheck::Fails;
 }
 
-// The value lines of group g (1..9), by position alone.
-QStringList groupLines(const QStringList &lines, int g)
+// The index of group g's first value line (after its marker line).
+int firstValueLine(int g)
 {
     int first = 0;
     for (int k = 1; k < g; ++k)
         first += 1 + int(ParamGroups[size_t(k - 1)].defs.size());
-    first += 1; // the marker line
+    return first + 1;
+}
+
+// Where a value was found wanting, in words the user can look up in the file.
+QString whereAndWhat(int g, int i, const QString &text)
+{
+    const QString where = QStringLiteral("Line %1 (%2)")
+                              .arg(firstValueLine(g) + i + 1)
+                              .arg(ParamIdForAddress(ParamGroups[size_t(g - 1)].defs[size_t(i)].Address));
+    if (text.trimmed().isEmpty())
+        return where + QStringLiteral(" is empty.");
+    return QStringLiteral("%1 holds \"%2\".").arg(where, PrintableExcerpt(text.trimmed()));
+}
+
+// The value lines of group g (1..9), by position alone.
+QStringList groupLines(const QStringList &lines, int g)
+{
+    const int first = firstValueLine(g);
     QStringList out;
     const int count = int(ParamGroups[size_t(g - 1)].defs.size());
     for (int i = 0; i < count; ++i)
@@ -45,14 +62,15 @@ QStringList groupLines(const QStringList &lines, int g)
 
 // Checks texts[from..to) against group g; returns false and adds the message at the first
 // failure.
-bool checkRange(const QStringList &texts, int g, int from, int to, const QString &failText, QStringList &messages)
+bool checkRange(const QStringList &texts, int g, int from, int to, const QString &failText, DownloadCheck &result)
 {
     const auto defs = ParamGroups[size_t(g - 1)].defs;
     for (int i = from; i < to; ++i) {
         const ValueCheck c = checkValue(texts[i], defs[size_t(i)]);
         if (c == ValueCheck::Pass)
             continue;
-        messages << (c == ValueCheck::NotANumber ? QString::fromLatin1(texts::InvalidData) : failText);
+        result.messages << (c == ValueCheck::NotANumber ? QString::fromLatin1(texts::InvalidData) : failText);
+        result.details << whereAndWhat(g, i, texts[i]);
         return false;
     }
     return true;
@@ -80,6 +98,26 @@ bool addRequest(DownloadPlan &plan, const QStringList &texts, int g, int from, i
 
 } // namespace
 
+QString PrintableExcerpt(const QString &text, int maxLength)
+{
+    QString out;
+    bool inRun = false;
+    for (const QChar c : text) {
+        const bool printable = c.isPrint() && c != QChar::ReplacementCharacter;
+        if (!printable) {
+            if (!inRun)
+                out += QLatin1Char('?');
+            inRun = true;
+            continue;
+        }
+        inRun = false;
+        out += c;
+    }
+    if (out.size() > maxLength)
+        out = out.left(maxLength - 3) + QStringLiteral("...");
+    return out;
+}
+
 DownloadCheck CheckDownloadLines(const QStringList &lines)
 {
     DownloadCheck result;
@@ -92,17 +130,18 @@ DownloadCheck CheckDownloadLines(const QStringList &lines)
     const int motorCode = p1[0].trimmed().toInt(&ok);
     if (!ok) {
         result.messages << QStringLiteral("The motor code (P1-01) \"%1\" is not a whole number; nothing was written.")
-                               .arg(p1[0]);
+                               .arg(PrintableExcerpt(p1[0].trimmed()));
+        result.details << whereAndWhat(1, 0, p1[0]);
         return result;
     }
 
     bool bad = false;
     const int p1Count = int(p1.size());
     if (motorCode == 0) {
-        bad = !checkRange(p1, 1, 0, p1Count, QStringLiteral("Wrong P1 Data"), result.messages);
+        bad = !checkRange(p1, 1, 0, p1Count, QStringLiteral("Wrong P1 Data"), result);
     } else {
-        bad = !checkRange(p1, 1, 0, 1, QStringLiteral("Wrong P1- Data"), result.messages);
-        if (!checkRange(p1, 1, kFirstValueAfterMotor, p1Count, QStringLiteral("Wrong P1-- Data"), result.messages))
+        bad = !checkRange(p1, 1, 0, 1, QStringLiteral("Wrong P1- Data"), result);
+        if (!checkRange(p1, 1, kFirstValueAfterMotor, p1Count, QStringLiteral("Wrong P1-- Data"), result))
             bad = true;
     }
     for (int g = 2; g <= 9 && !bad; ++g) {
@@ -118,6 +157,7 @@ DownloadCheck CheckDownloadLines(const QStringList &lines)
                 result.messages << QStringLiteral("Wrong P2 Data%1").arg(i + 1);
             else
                 result.messages << QStringLiteral("Wrong P%1 Data").arg(g);
+            result.details << whereAndWhat(g, i, t[i]);
         }
     }
     if (bad)
@@ -137,6 +177,7 @@ DownloadCheck CheckDownloadLines(const QStringList &lines)
               && addRequest(plan, texts[1], 2, kP2RewriteB, 1, 6, false);
     if (!encoded) {
         result.messages << QString::fromLatin1(texts::WrongParameter);
+        result.details << QString();
         return result;
     }
     WriteWord station{};

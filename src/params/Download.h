@@ -37,8 +37,14 @@ struct DownloadPlan {
 // every value passed its check and its encoder.
 struct DownloadCheck {
     QStringList messages;
+    // Beside each message: which line of the file and what it holds ("" where none applies).
+    QStringList details;
     std::optional<DownloadPlan> plan;
 };
+
+// A file's text as it may be shown: printable characters only (a run of anything else,
+// such as a binary file's bytes, becomes one "?"), at most maxLength of them.
+QString PrintableExcerpt(const QString &text, int maxLength = 40);
 
 // Checks the 161 lines of a parameter file (missing lines count as empty).
 DownloadCheck CheckDownloadLines(const QStringList &lines);

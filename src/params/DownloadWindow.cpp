@@ -112,8 +112,13 @@ void TForm_DownLoad::Btn_DownLoadClick()
         return;
     }
     const DownloadCheck check = CheckDownloadLines(*lines);
-    for (const QString &text : check.messages)
-        messages.show(text);
+    for (int i = 0; i < check.messages.size(); ++i) {
+        const QString detail = check.details.value(i);
+        if (detail.isEmpty())
+            messages.show(check.messages[i]);
+        else
+            messages.error(check.messages[i], detail);
+    }
     if (!check.plan) {
         endRun();
         return;

@@ -1,7 +1,10 @@
 #include "cli/Cli.h"
 
+#include <QRegularExpression>
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QRegularExpression>
 
 #include <cstdio>
 #include <memory>
@@ -194,12 +197,11 @@ int doRestore(DriveSession &s, const QStringList &args)
         return fail(QStringLiteral("can not open %1").arg(args[1]));
     const DownloadCheck check = CheckDownloadLines(*lines);
     if (!check.plan) {
-        QStringList said;
-        for (int i = 0; i < check.messages.size(); ++i) {
-            const QString detail = check.details.value(i);
-            said << (detail.isEmpty() ? check.messages[i] : QStringLiteral("%1 (%2)").arg(check.messages[i], detail));
-        }
-        return fail(QStringLiteral("%1; nothing written").arg(said.join(QStringLiteral("; "))));
+        QString said = QStringLiteral("%1; nothing written").arg(check.messages.join(QStringLiteral("; ")));
+        const QStringList details = check.details.filter(QRegularExpression(QStringLiteral(".")));
+        if (!details.isEmpty())
+            said += QLatin1Char(' ') + details.join(QLatin1Char(' '));
+        return fail(said);
     }
     TThread_CHK_SOVOEN guard(s);
     guard.run();

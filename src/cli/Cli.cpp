@@ -1,7 +1,5 @@
 #include "cli/Cli.h"
 
-#include <QRegularExpression>
-
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QRegularExpression>

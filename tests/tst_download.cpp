@@ -7,6 +7,7 @@
 #include <QTest>
 
 #include "MainRig.h"
+#include "link/Transactions.h"
 #include "params/Catalogue.h"
 #include "params/DisplayRules.h"
 #include "params/Download.h"
@@ -328,7 +329,9 @@ private slots:
         QTest::addColumn<int>("refuse");      // requests refused from then on
         QTest::addColumn<QString>("message");
         QTest::addColumn<int>("lastStart");   // the last register written
-        QTest::newRow("last two unanswered") << 90 << 2 << 0 << "DownLoad Failed!!!" << 232;
+        // The drive took the last two writes and only their replies were lost: the values read
+        // back are the file's, so the run is complete.
+        QTest::newRow("last two unanswered") << 90 << 2 << 0 << "DownLoad Complete!!!" << 232;
         QTest::newRow("an early group unanswered") << 20 << 1 << 0 << "DownLoad Complete!!!" << 232;
         QTest::newRow("link lost after P2") << 20 << 100 << 0 << "DownLoad Failed!!!" << 500;
         QTest::newRow("an early group refused") << 20 << 0 << 1 << "DownLoad Failed!!!" << 232;
@@ -368,6 +371,41 @@ private slots:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QCOMPARE(alive.isNull(), !failed);
         QCOMPARE(rig.main.session().link.linkFailed == 1, failed && drop > 0);
+        // A refused group is read back as what the drive still holds, and named.
+        if (refuse)
+            QVERIFY2(rig.messages.details.last().startsWith(QStringLiteral("The drive does not hold these values")),
+                     qPrintable(rig.messages.details.last()));
+    }
+
+    // A write that never reached the drive, though the run went on: the read-back finds it.
+    void aLostWriteIsFoundByTheReadBack()
+    {
+        MainRig rig;
+        rig.usePort(1);
+        QVERIFY(rig.main.onLineSequence(QStringLiteral("1")));
+        QTemporaryDir dir;
+        QStringList lines = validLines(0);
+        lines[lineOf(4, 5)] = QStringLiteral("555");
+        TForm_DownLoad *w = openWindow(rig, writeFile(dir, lines));
+        QVERIFY(rig.drive->registerValue(404) != 555.0);
+        auto *bar = rig.main.processWindow()->findChild<QProgressBar *>();
+        // P4's request goes out while the drive hears nothing; it answers again for P5.
+        QObject::connect(bar, &QProgressBar::valueChanged, [&](int v) {
+            if (v == 30)
+                rig.drive->setSilent(true);
+            if (v == 40)
+                rig.drive->setSilent(false);
+        });
+        rig.messages.shown.clear();
+        rig.messages.answers = {true};
+        writeButton(w)->click();
+        QCOMPARE(rig.messages.shown.last(), QStringLiteral("DownLoad Failed!!!"));
+        QVERIFY2(rig.messages.details.last().contains(QStringLiteral("P4-05: file 555, drive ")),
+                 qPrintable(rig.messages.details.last()));
+        QCOMPARE(rig.main.session().link.linkFailed.load(), uint8_t(0)); // the link is fine
+        // The read-back's requests: every group after the writes.
+        const QList<QByteArray> requests = rig.drive->requests();
+        QCOMPARE(requests.mid(requests.size() - 9).first(), ReadFrame(1, 100, 20));
     }
 };
 

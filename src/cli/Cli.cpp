@@ -217,6 +217,8 @@ int doRestore(DriveSession &s, const QStringList &args)
     }
     if (result.linkFailed)
         problems << QStringLiteral("link lost after %1 of %2 requests").arg(result.outcomes.size()).arg(check.plan->requests.size());
+    for (const DownloadMismatch &m : result.mismatches)
+        problems << QStringLiteral("%1: file %2, drive %3").arg(m.id, m.file, m.drive);
     if (!result.complete)
         return fail(QStringLiteral("%1 %2").arg(QString::fromLatin1(texts::DownLoadFailed), problems.join(QStringLiteral("; "))));
     if (!problems.isEmpty())

@@ -4,6 +4,7 @@
 #include "link/Transactions.h"
 #include "params/Catalogue.h"
 #include "params/ParamFile.h"
+#include "params/DisplayRules.h"
 #include "params/ValueCodec.h"
 
 namespace velmora {
@@ -183,9 +184,52 @@ DownloadCheck CheckDownloadLines(const QStringList &lines)
     WriteWord station{};
     EncodeTypedValue(p1[kStationIndex], P1Defs[kStationIndex], station);
     plan.stationAfterP1 = static_cast<uint8_t>(station.low & 0xFF);
+    plan.texts = texts;
     result.plan = std::move(plan);
     return result;
 }
+
+QString DescribeMismatches(const std::vector<DownloadMismatch> &mismatches, int maxLines)
+{
+    QStringList lines;
+    for (const DownloadMismatch &m : mismatches) {
+        if (lines.size() == maxLines) {
+            lines << QStringLiteral("... and %1 more").arg(int(mismatches.size()) - maxLines);
+            break;
+        }
+        lines << QStringLiteral("%1: file %2, drive %3").arg(m.id, m.file, m.drive);
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+namespace {
+
+// Reads every group back and lists what differs from the file. P1-02..P1-09 are left
+// out when the motor came from the drive's list: the run does not write them.
+std::vector<DownloadMismatch> verifyAgainstFile(DriveSession &s, const DownloadPlan &plan)
+{
+    std::vector<DownloadMismatch> out;
+    for (int g = 1; g <= 9; ++g) {
+        const ParamGroup &group = ParamGroups[size_t(g - 1)];
+        const ExchangeResult r = ReadRegisters(s, group.defs[0].Address, uint16_t(group.defs.size()));
+        const QStringList &file = plan.texts[size_t(g - 1)];
+        for (size_t i = 0; i < group.defs.size(); ++i) {
+            if (g == 1 && plan.motorCode != 0 && i >= 1 && int(i) < kFirstValueAfterMotor)
+                continue;
+            const TParamDef &def = group.defs[i];
+            double v = 0;
+            ParseTypedReal(file.value(int(i)), v);
+            const QString fileText = FormatParamValue(float(v), def.Decimals);
+            const QString driveText = r.good() ? FormatParamValue(r.value(int(i) + 1), def.Decimals)
+                                               : QStringLiteral("no answer");
+            if (!r.good() || driveText != fileText)
+                out.push_back({ParamIdForAddress(def.Address), fileText, driveText});
+        }
+    }
+    return out;
+}
+
+} // namespace
 
 DownloadResult RunDownload(DriveSession &s, const DownloadPlan &plan, const std::function<void(int)> &progress)
 {
@@ -208,11 +252,11 @@ DownloadResult RunDownload(DriveSession &s, const DownloadPlan &plan, const std:
         }
     }
     result.linkFailed = s.link.linkFailed == 1 || s.isLinkDown();
-    bool refused = false;
-    for (ReplyOutcome o : result.outcomes)
-        refused = refused || o == ReplyOutcome::Rejected;
-    result.complete = !result.linkFailed && !refused && !result.outcomes.empty()
-                      && result.outcomes.back() == ReplyOutcome::Good;
+    if (result.linkFailed || result.outcomes.empty())
+        return result;
+    result.mismatches = verifyAgainstFile(s, plan);
+    result.linkFailed = s.link.linkFailed == 1 || s.isLinkDown();
+    result.complete = !result.linkFailed && result.mismatches.empty();
     return result;
 }
 

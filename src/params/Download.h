@@ -12,6 +12,8 @@
 #include <optional>
 #include <vector>
 
+#include <array>
+
 #include "link/DriveSession.h"
 
 namespace velmora {
@@ -30,6 +32,7 @@ struct DownloadPlan {
     int motorCode = 0;
     uint8_t stationAfterP1 = 0; // the drive answers to P1-18 once P1 is written
     std::vector<DownloadRequest> requests;
+    std::array<QStringList, 9> texts; // the file's values, group by group, for the check after
 };
 
 // The outcome of checking a file's lines. messages holds what the user is told, in order
@@ -49,17 +52,30 @@ QString PrintableExcerpt(const QString &text, int maxLength = 40);
 // Checks the 161 lines of a parameter file (missing lines count as empty).
 DownloadCheck CheckDownloadLines(const QStringList &lines);
 
+// A parameter the drive does not hold as the file has it, after a run.
+struct DownloadMismatch {
+    QString id;    // "P4-05"
+    QString file;  // the file's value as it displays
+    QString drive; // the drive's value as it displays; "no answer" when its group was not read
+};
+
 struct DownloadResult {
-    // The last request was acknowledged, no request was refused and the link held. An
-    // earlier request that got no reply does not fail the run by itself; outcomes tells
-    // a caller that wants to know which one it was.
+    // Every value the run wrote was read back from the drive (at the station it answers to
+    // now) and is what the file holds, as the file's own texts display. Acknowledgements do
+    // not decide: a lost reply to a write the drive took still completes, a write the drive
+    // never took does not.
     bool complete = false;
     bool linkFailed = false;
     std::vector<ReplyOutcome> outcomes; // one per request sent
+    std::vector<DownloadMismatch> mismatches;
 };
 
-// Sends the plan's requests, each followed by the response wait; no read-back. Once the
-// link has failed nothing more is sent. progress receives 10 after P1, 20 after P2 .. 90.
+// The mismatches as lines for the user: "P4-05: file 555, drive 500", at most maxLines of them.
+QString DescribeMismatches(const std::vector<DownloadMismatch> &mismatches, int maxLines = 20);
+
+// Sends the plan's requests, each followed by the response wait, then reads every group
+// back and compares it with the file. Once the link has failed nothing more is sent.
+// progress receives 10 after P1, 20 after P2 .. 90.
 DownloadResult RunDownload(DriveSession &s, const DownloadPlan &plan,
                            const std::function<void(int)> &progress = {});
 

@@ -126,10 +126,15 @@ void TForm_DownLoad::Btn_DownLoadClick()
     process_.stepIt();
     const DownloadResult result = RunDownload(s_, *check.plan, [this](int position) { process_.setPosition(position); });
     if (!result.complete) {
-        // A last request without a reply counts as a lost link, which the poller reports.
-        if (result.linkFailed || result.outcomes.empty() || result.outcomes.back() == ReplyOutcome::NoReply)
+        // Only a link that did fail is reported as one when the window closes.
+        if (result.linkFailed)
             s_.link.linkFailed = 1;
-        messages.show(QString::fromLatin1(texts::DownLoadFailed));
+        if (result.mismatches.empty())
+            messages.show(QString::fromLatin1(texts::DownLoadFailed));
+        else
+            messages.error(QString::fromLatin1(texts::DownLoadFailed),
+                           QStringLiteral("The drive does not hold these values of the file:\n")
+                               + DescribeMismatches(result.mismatches));
         PauseKeepingEvents(kFailedPauseMs);
         process_.setStep(TForm_Process::kDefaultStep);
         endRun();

@@ -151,6 +151,7 @@ void TForm_Page::buildRow(int row, int x, int y)
     name->setAlignment(Qt::AlignVCenter | Qt::AlignLeft);
     name->setIndent(4);
     place(name, kNameWidth);
+    FitTextToWidth(name, name->text(), 10);
     QLabel *value = SunkenText(column, QString(), {});
     value->setObjectName(QStringLiteral("STextP%1_").arg(group_) + two(row + 1));
     place(value, kValueWidth);
@@ -285,6 +286,8 @@ void TForm_Page::initialiseParameters(int row)
     }
     if (!session_.messages() || !session_.messages()->askYesNo(QString::fromLatin1(texts::InitializeQuestion)))
         return;
+    const QFont captionFont = button->font();
+    FitTextToWidth(button, QStringLiteral("Initializing..."), 6);
     button->setText(QStringLiteral("Initializing..."));
     WriteWord word;
     if (!Change_Int2HEX(QStringLiteral("1"), def, word))
@@ -294,6 +297,7 @@ void TForm_Page::initialiseParameters(int row)
     PauseKeepingEvents(kInitialisePauseMs);
     TThread_Pg_READ(session_, texts_, group_).run();
     button->setText(QStringLiteral("dFLT"));
+    button->setFont(captionFont);
 }
 
 // ---- P1 ----

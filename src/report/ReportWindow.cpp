@@ -5,8 +5,11 @@
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QFontMetrics>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -26,6 +29,12 @@
 #include "widgets/ProcessWindow.h"
 
 namespace velmora {
+
+namespace {
+// Margins, frame and the vertical scroll bar around the sheet's columns, about.
+constexpr int kReportChromePx = 48;
+constexpr double kSmallestSheetPoints = 6.5;
+} // namespace
 
 namespace {
 
@@ -159,19 +168,37 @@ TForm_Report::TForm_Report(DriveSession &session, ParamTexts &texts, AlarmHistor
     view_ = new QTableView(this);
     view_->setObjectName(QStringLiteral("F1Book_Report"));
     view_->setModel(model_);
-    const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    view_->setFont(fixed);
-    const QFontMetrics metrics(fixed);
-    const int charWidth = metrics.horizontalAdvance(QLatin1Char('0'));
-    for (int column = 1; column <= ReportSheet::kColumns; ++column)
-        view_->setColumnWidth(column - 1, int(ReportSheet::columnWidth(column) * charWidth) + kCellPaddingPx);
-    view_->verticalHeader()->setDefaultSectionSize(metrics.height() + 4);
+    // Every column in view: the window widens to the columns, up to the screen's width, and
+    // beyond that the sheet's font gets smaller.
+    QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    const int widest = screen ? screen->availableGeometry().width() : kClientWidth;
+    int columns = 0;
+    for (;;) {
+        view_->setFont(fixed);
+        const QFontMetrics metrics(fixed);
+        const int charWidth = metrics.horizontalAdvance(QLatin1Char('0'));
+        columns = 0;
+        for (int column = 1; column <= ReportSheet::kColumns; ++column) {
+            view_->setColumnWidth(column - 1, int(ReportSheet::columnWidth(column) * charWidth) + kCellPaddingPx);
+            columns += view_->columnWidth(column - 1);
+        }
+        view_->verticalHeader()->setDefaultSectionSize(metrics.height() + 4);
+        const int rowHeader = metrics.horizontalAdvance(QStringLiteral("000")) + kCellPaddingPx;
+        if (rowHeader + columns + kReportChromePx <= widest || fixed.pointSizeF() <= kSmallestSheetPoints)
+            break;
+        fixed.setPointSizeF(fixed.pointSizeF() - 0.5);
+    }
     view_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     view_->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
 
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(buttons);
     layout->addWidget(view_, 1);
+    const QMargins m = layout->contentsMargins();
+    const int needed = m.left() + m.right() + 2 * view_->frameWidth() + view_->verticalHeader()->sizeHint().width()
+                       + columns + view_->verticalScrollBar()->sizeHint().width();
+    setFixedSize(std::min(std::max(int(kClientWidth), needed), widest), kClientHeight);
     CentreOnScreen(this);
 }
 

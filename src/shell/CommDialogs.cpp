@@ -102,6 +102,8 @@ TForm_ID::TForm_ID(QWidget *parent)
     auto *heading = new GradBtn(QStringLiteral("Select the SERVO ID"));
     heading->setObjectName(QStringLiteral("GradBtn1"));
     heading->setEnabled(false);
+    // A heading, not a button: readable though it takes no clicks.
+    heading->setCaptionColor(QColor::fromRgba(GradientButton::EnabledCaption));
     heading->setMinimumSize(180, 28);
     ComboBox_ID = new QComboBox;
     ComboBox_ID->setObjectName(QStringLiteral("ComboBox_ID"));

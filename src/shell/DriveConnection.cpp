@@ -71,6 +71,7 @@ bool DriveConnection::goOnLine(const QString &stationText)
     const int station = stationText.trimmed().toInt(&ok, 10);
     if (!ok) {
         setState(State::HalfOpen);
+        view_.showHalfOpen();
         messages_.show(QString::fromLatin1(texts::ComportSettingError));
         session_.discardAll();
         return false;

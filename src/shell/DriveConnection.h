@@ -34,6 +34,9 @@ public:
     // The poller gave up on a silent link: On-Line enabled again, Off-Line disabled, the
     // port still open.
     virtual void showLinkFailed() = 0;
+    // The port is open but the station number was not a number: On-Line to try again,
+    // Off-Line to close the port.
+    virtual void showHalfOpen() = 0;
     // A child window holds the link (the main window is disabled).
     virtual bool childWindowOpen() const = 0;
 };

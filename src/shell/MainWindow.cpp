@@ -37,6 +37,7 @@
 #include "widgets/ProcessWindow.h"
 #include "widgets/ALed.h"
 #include "widgets/GradientWidgets.h"
+#include "widgets/Placement.h"
 #include "widgets/TextBoxes.h"
 
 namespace velmora {
@@ -121,6 +122,7 @@ TForm_Main::TForm_Main(MessageService &messages, QWidget *parent)
     buildAlarmGroup(client);
     buildMenus();
     layout()->setSizeConstraint(QLayout::SetFixedSize);
+    CentreOnScreen(this);
 
     // FormCreate: the connection holds the station number, the counters and the receiver;
     // nothing is sent.
@@ -267,6 +269,7 @@ void TForm_Main::buildAlarmGroup(QWidget *client)
     driveButtons_.push_back(reset);
     connect(reset, &QPushButton::clicked, this, &TForm_Main::btnALS_02Click);
     QPushButton *detail = alarmDetailButton_ = addButton(group, "btnALS_Detail", "Alarm Info", QRect(180, 46, 64, 24), false);
+    FitTextToWidth(detail, detail->text(), 10);
     connect(detail, &QPushButton::clicked, this, &TForm_Main::btnALS_DetailClick);
 
     QGroupBox *history = addGroup(group, "AlarmHistoryGroupBox", "Alarm History", QRect(6, 74, 238, 133));
@@ -406,6 +409,12 @@ void TForm_Main::showLinkFailed()
 {
     onLineButton_->setEnabled(true);
     offLineButton_->setEnabled(false);
+}
+
+void TForm_Main::showHalfOpen()
+{
+    onLineButton_->setEnabled(true);
+    offLineButton_->setEnabled(true);
 }
 
 void TForm_Main::BtnOff_LineClick()

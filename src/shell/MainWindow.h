@@ -127,6 +127,7 @@ public:
     // ConnectionView
     void showOnLineState(bool onLine) override;
     void showLinkFailed() override;
+    void showHalfOpen() override;
     bool childWindowOpen() const override { return !isEnabled(); }
 
     // MonitorView

@@ -38,6 +38,7 @@
 #include "testop/AutoJogWindow.h"
 #include "testop/InputWindow.h"
 #include "testop/JogWindow.h"
+#include "tuning/AutoTuningWindow.h"
 #include "tuning/MonitorWindow.h"
 #include "tuning/StripChart.h"
 
@@ -160,6 +161,29 @@ struct Result {
     bool failed = false;
 };
 std::map<std::pair<int, int>, Result> &results()
+{
+    static std::map<std::pair<int, int>, Result> r;
+    return r;
+}
+
+// The window-lifecycle column: what happens to a window that runs something when it is
+// closed, when the link goes while it is open, and when it is opened again.
+enum class Life { CloseWhileRunning, LinkLostWhileOpen, ReopenWhileRunning, Count };
+enum class LifeWindow { Jog, AutoJog, AutoTuning, Input, Count };
+constexpr int kLifeCount = int(Life::Count);
+constexpr int kLifeWindowCount = int(LifeWindow::Count);
+const char *lifeName(Life l)
+{
+    static const char *const names[kLifeCount] = {"Close while running", "Link lost while open", "Reopen while running"};
+    return names[int(l)];
+}
+const char *lifeWindowName(LifeWindow w)
+{
+    static const char *const names[kLifeWindowCount] = {"Jog (CW held)", "Auto Jog (mode 1)", "Auto Tuning (mode 1)",
+                                                        "Input Control (SVONEN forced on)"};
+    return names[int(w)];
+}
+std::map<std::pair<int, int>, Result> &lifeResults()
 {
     static std::map<std::pair<int, int>, Result> r;
     return r;
@@ -1241,6 +1265,185 @@ private slots:
                  qPrintable(QStringLiteral("held %1 ms, allowed %2 ms").arg(c.heldMs).arg(heldBoundMs(Op(op)))));
     }
 
+    void lifecycle_data()
+    {
+        QTest::addColumn<int>("window");
+        QTest::addColumn<int>("life");
+        for (int w = 0; w < kLifeWindowCount; ++w)
+            for (int l = 0; l < kLifeCount; ++l)
+                QTest::addRow("%s / %s", lifeWindowName(LifeWindow(w)), lifeName(Life(l))) << w << l;
+    }
+
+    void lifecycle()
+    {
+        QFETCH(int, window);
+        QFETCH(int, life);
+        Cell c{Op::Jog, Fault::Unplugged};
+        struct Record {
+            Cell &c;
+            int w, l;
+            ~Record()
+            {
+                Result &r = lifeResults()[{w, l}];
+                r.outcome = c.outcome;
+                r.failed = QTest::currentTestFailed();
+            }
+        } record{c, window, life};
+        QVERIFY(c.goOnLine());
+        const QString unknown = QString::fromLatin1(texts::MotorStateUnknown);
+        const uint16_t inputsBefore = c.drive->inputs();
+        auto child = [&]() -> QWidget * { return c.main.childWindows().current(); };
+        auto find = [&](const char *name) { return child()->findChild<QAbstractButton *>(QLatin1String(name)); };
+        // Opens the window and starts what it runs.
+        auto start = [&]() -> bool {
+            switch (LifeWindow(window)) {
+            case LifeWindow::Jog: {
+                c.main.BtnJOGClick();
+                auto *w = qobject_cast<TForm_JOG *>(child());
+                if (!w || !QTest::qWaitForWindowExposed(w))
+                    return false;
+                find("BtnJogOn")->click();
+                auto *cw = w->findChild<JogDirectionButton *>(QStringLiteral("BtnJog_Forward1"));
+                QTest::mousePress(w->windowHandle(), Qt::LeftButton, {}, cw->mapTo(w, cw->rect().center()));
+                return c.drive->jogDirection() == 1;
+            }
+            case LifeWindow::AutoJog:
+                c.main.BtnAuto_JogClick();
+                if (!child())
+                    return false;
+                find("btnAJog1_On")->click();
+                return c.drive->programmedJogMode() == 1;
+            case LifeWindow::AutoTuning:
+                c.main.BtnAutoTuneClick();
+                if (!child())
+                    return false;
+                find("Rbtn_01")->click();
+                find("btnAutoJog_ON")->click();
+                return c.drive->programmedJogMode() == 1;
+            case LifeWindow::Input:
+                if (!c.waitPollCycles(1))
+                    return false;
+                c.main.INPUT_PORTClick();
+                if (!child())
+                    return false;
+                find("SW_SVONEN")->click();
+                return c.drive->inputs() == (inputsBefore ^ 1u);
+            case LifeWindow::Count: break;
+            }
+            return false;
+        };
+        auto running = [&] {
+            switch (LifeWindow(window)) {
+            case LifeWindow::Jog: return c.drive->jogDirection() != 0;
+            case LifeWindow::AutoJog:
+            case LifeWindow::AutoTuning: return c.drive->programmedJogMode() != 0;
+            case LifeWindow::Input: return true;
+            case LifeWindow::Count: break;
+            }
+            return false;
+        };
+        c.messages.shown.clear();
+        QVERIFY(start());
+        const bool motion = LifeWindow(window) != LifeWindow::Input;
+
+        switch (Life(life)) {
+        case Life::CloseWhileRunning: {
+            QPointer<QWidget> w = child();
+            w->close();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            if (LifeWindow(window) == LifeWindow::AutoTuning) {
+                // Only this window can stop the pattern: it does not close while the pattern runs.
+                QVERIFY(w && w->isVisible());
+                QVERIFY(running());
+                find("btnAutoJog_Off")->click();
+                QVERIFY(!running());
+                CHECKED(c.closeChild());
+                c.outcome = QStringLiteral("close refused while the pattern runs; Stop, then it closes");
+            } else if (LifeWindow(window) == LifeWindow::Jog) {
+                QVERIFY(!w);
+                QVERIFY(!running());
+                c.outcome = QStringLiteral("the two stop frames go first: motor stopped, window closed");
+            } else if (LifeWindow(window) == LifeWindow::AutoJog) {
+                QVERIFY(!w);
+                QVERIFY(running());
+                c.outcome = QStringLiteral("closes and sends nothing: the pattern runs on (shown on reopening)");
+            } else {
+                QVERIFY(!w);
+                QVERIFY(c.drive->inputs() != inputsBefore);
+                c.outcome = QStringLiteral("closes and sends nothing: the forced input stays as the drive confirmed it");
+            }
+            QTRY_VERIFY(c.waitPollCycles(1));
+            QCOMPARE(c.messages.shown, QStringList());
+            break;
+        }
+        case Life::LinkLostWhileOpen: {
+            c.device->simulateUnplug();
+            const QStringList expected = motion ? c.goneAway() << unknown : c.goneAway();
+            QTRY_COMPARE(c.messages.shown, expected);
+            QVERIFY(find("btnClose") == nullptr || find("btnClose")->isEnabled());
+            if (LifeWindow(window) == LifeWindow::Input) {
+                // A switch with the link down: nothing shows as done, and the user is told.
+                auto *panel = qobject_cast<TForm_Input_IO *>(child());
+                const bool was = panel->inputOn(1);
+                find("SW_SPD1")->click();
+                QCOMPARE(panel->inputOn(1), was);
+                QVERIFY(panel->stateUnknown());
+                QCOMPARE(c.messages.shown.last(), QString::fromLatin1(texts::InputsUnconfirmed));
+            }
+            CHECKED(c.closeChild());
+            CHECKED(c.expectNothingPollsOffLine());
+            c.outcome = motion ? QStringLiteral("the window says the motor's state is unknown; Close offered · %1")
+                                     .arg(said(c.messages.shown))
+                               : QStringLiteral("a switch then shows nothing as done, state unknown · %1")
+                                     .arg(said(c.messages.shown));
+            CHECKED(c.plugBackIn());
+            break;
+        }
+        case Life::ReopenWhileRunning: {
+            if (LifeWindow(window) == LifeWindow::AutoTuning)
+                find("btnAutoJog_Off")->click(); // it can not close while the pattern runs
+            CHECKED(c.closeChild());
+            QVERIFY(c.waitPollCycles(1));
+            switch (LifeWindow(window)) {
+            case LifeWindow::Jog:
+                c.main.BtnJOGClick();
+                QVERIFY(!running());
+                QVERIFY(!find("BtnJog_Forward1")->isVisible());
+                c.outcome = QStringLiteral("closing stopped the motor; reopens in its start state");
+                break;
+            case LifeWindow::AutoJog:
+                c.main.BtnAuto_JogClick();
+                QVERIFY(running());
+                QCOMPARE(child()->findChild<QLabel *>(QStringLiteral("lblAutoJogState"))->text(),
+                         QStringLiteral("Running: Mode 1"));
+                QVERIFY(!find("btnAJog2_On")->isEnabled());
+                find("btnAJog_Off")->click();
+                QVERIFY(!running());
+                c.outcome = QStringLiteral("reopens showing \"Running: Mode 1\"; Auto-JOG OFF stops it");
+                break;
+            case LifeWindow::AutoTuning:
+                c.main.BtnAutoTuneClick();
+                QVERIFY(!running());
+                QVERIFY(find("btnAutoJog_ON")->isEnabled() && find("btnClose")->isEnabled());
+                c.outcome = QStringLiteral("closes only once stopped; reopens stopped");
+                break;
+            case LifeWindow::Input: {
+                c.main.INPUT_PORTClick();
+                auto *panel = qobject_cast<TForm_Input_IO *>(child());
+                QCOMPARE(panel->inputOn(0), (c.drive->inputs() & 1) != 0);
+                c.outcome = QStringLiteral("reopens showing the inputs as the drive reports them");
+                break;
+            }
+            case LifeWindow::Count: break;
+            }
+            QCOMPARE(c.messages.shown, QStringList());
+            CHECKED(c.closeChild());
+            break;
+        }
+        case Life::Count: break;
+        }
+    }
+
     void cleanupTestCase()
     {
         qInfo().noquote() << "\n" + matrixMarkdown(true);
@@ -1308,6 +1511,28 @@ QString TestFaultMatrix::matrixMarkdown(bool withTimes)
                 text = QStringLiteral("**FAILED** ") + text;
             if (withTimes && r.heldMs >= 0)
                 text += QStringLiteral(" · %1 ms").arg(r.heldMs);
+            out << ' ' << text.replace(QLatin1Char('|'), QStringLiteral("\\|")) << " |";
+        }
+        out << '\n';
+    }
+    out << "\n## Window life cycles\n\nA window that runs something (the motor, a pattern, forced inputs) "
+           "closed while it runs, with the link lost while it is open, and opened again while it runs.\n\n"
+        << "| Window |";
+    for (int l = 0; l < kLifeCount; ++l)
+        out << ' ' << lifeName(Life(l)) << " |";
+    out << "\n|---|";
+    for (int l = 0; l < kLifeCount; ++l)
+        out << "---|";
+    out << '\n';
+    for (int w = 0; w < kLifeWindowCount; ++w) {
+        out << "| **" << lifeWindowName(LifeWindow(w)) << "** |";
+        for (int l = 0; l < kLifeCount; ++l) {
+            const auto it = lifeResults().find({w, l});
+            QString text = it == lifeResults().end() ? QStringLiteral("not run")
+                           : it->second.outcome.isEmpty() ? QStringLiteral("?")
+                                                          : it->second.outcome;
+            if (it != lifeResults().end() && it->second.failed)
+                text = QStringLiteral("**FAILED** ") + text;
             out << ' ' << text.replace(QLatin1Char('|'), QStringLiteral("\\|")) << " |";
         }
         out << '\n';

@@ -15,6 +15,7 @@
 #include "SimDrive.h"
 #include "SimulatedPort.h"
 #include "link/MessageService.h"
+#include "shell/CommDialogs.h"
 #include "shell/MainWindow.h"
 
 using namespace velmora;
@@ -54,6 +55,8 @@ int main(int argc, char *argv[])
             main.BtnManuTuneClick();
         else if (mode == "monitor")
             main.Monitor1Click();
+        else if (mode == "report")
+            main.Report1Click();
         else if (download) {
             messages.files = {QString::fromLocal8Bit(argv[3])};
             main.Download1Click();
@@ -61,6 +64,14 @@ int main(int argc, char *argv[])
             return false;
         return true;
     };
+    if (mode == "station") { // the on-line dialog, as it opens
+        TForm_ID dialog(&main);
+        dialog.show();
+        QApplication::processEvents();
+        const bool ok = dialog.grab().save(QString::fromLocal8Bit(argv[1]));
+        main.stopPoller();
+        return ok ? 0 : 1;
+    }
     QTimer::singleShot(1500, &app, [&] {
         QWidget *target = open() ? main.childWindows().current() : &main;
         // A chart window samples for a while first, so its charts have something to show.

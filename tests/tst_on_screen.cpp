@@ -82,6 +82,14 @@ private slots:
         auto *heading = dialog.findChild<GradientButton *>(QStringLiteral("GradBtn1"));
         QVERIFY(heading && !heading->isEnabled());
         QCOMPARE(heading->captionColor(), QColor::fromRgba(GradientButton::EnabledCaption));
+        MainRig rig;
+        rig.usePort(1);
+        QVERIFY(rig.main.onLineSequence(QStringLiteral("1")));
+        rig.main.INPUT_PORTClick();
+        QVERIFY(rig.main.childWindows().current());
+        auto *banner = rig.main.childWindows().current()->findChild<GradientButton *>(QStringLiteral("GradBtn1"));
+        QVERIFY(banner);
+        QCOMPARE(banner->captionColor(), QColor::fromRgba(GradientButton::EnabledCaption));
     }
 
     void everyReportColumnIsInView()

@@ -111,6 +111,8 @@ TForm_Input_IO::TForm_Input_IO(DriveSession &session, QWidget *parent)
     auto *banner = new GradBtn(QStringLiteral("Input Control"), this);
     banner->setObjectName(QStringLiteral("GradBtn1"));
     banner->setEnabled(false);
+    // A heading, not a button: readable though it takes no clicks.
+    banner->setCaptionColor(QColor::fromRgba(GradientButton::EnabledCaption));
     banner->setMinimumHeight(30);
 
     auto *grid = new QGridLayout;

@@ -7,6 +7,7 @@
 #include <QScreen>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
 
 #include "MainRig.h"
 #include "link/Texts.h"
@@ -73,6 +74,29 @@ private slots:
             page->close();
             QTRY_VERIFY(!rig.main.childWindows().isOpen());
         }
+    }
+
+    // dFLT says "Initializing..." while the drive restores its defaults, in full.
+    void initialisingFitsItsButton()
+    {
+        MainRig rig;
+        rig.usePort(1);
+        QVERIFY(rig.main.onLineSequence(QStringLiteral("1")));
+        rig.main.openParamPage(2);
+        auto *page = qobject_cast<TForm_Page *>(rig.main.childWindows().current());
+        QVERIFY(page);
+        QPushButton *dflt = page->setButton(28);
+        QCOMPARE(dflt->text(), QStringLiteral("dFLT"));
+        rig.messages.answers = {true};
+        bool seen = false, fitted = false;
+        QTimer::singleShot(200, [&] {
+            seen = dflt->text() == QLatin1String("Initializing...");
+            fitted = fits(dflt, dflt->text(), 6);
+        });
+        page->setClicked(28);
+        QVERIFY(seen);
+        QVERIFY(fitted);
+        QCOMPARE(dflt->text(), QStringLiteral("dFLT"));
     }
 
     void theStationHeadingIsReadable()

@@ -286,18 +286,22 @@ void TForm_Page::initialiseParameters(int row)
     }
     if (!session_.messages() || !session_.messages()->askYesNo(QString::fromLatin1(texts::InitializeQuestion)))
         return;
-    const QFont captionFont = button->font();
-    FitTextToWidth(button, QStringLiteral("Initializing..."), 6);
-    button->setText(QStringLiteral("Initializing..."));
     WriteWord word;
     if (!Change_Int2HEX(QStringLiteral("1"), def, word))
         return;
+    // The row has no entry box: while it works, the button takes that room for its caption.
+    const QFont captionFont = button->font();
+    const QRect resting = button->geometry();
+    button->setGeometry(resting.adjusted(-(kEntryWidth + 3), 0, 0, 0));
+    FitTextToWidth(button, QStringLiteral("Initializing..."), 6);
+    button->setText(QStringLiteral("Initializing..."));
     WriteOneExchange(session_, def, word);
     // The drive needs its second to restore every group.
     PauseKeepingEvents(kInitialisePauseMs);
     TThread_Pg_READ(session_, texts_, group_).run();
     button->setText(QStringLiteral("dFLT"));
     button->setFont(captionFont);
+    button->setGeometry(resting);
 }
 
 // ---- P1 ----

@@ -316,6 +316,13 @@ QString TForm_JOG::motorStateUnknownText()
 void TForm_JOG::onLinkDown()
 {
     const bool mayRun = motorMayRun() || jogModeMayBeOn_;
+    showJogOff();
+    if (mayRun)
+        s_.reportLinkFault(motorStateUnknownText());
+}
+
+void TForm_JOG::showJogOff()
+{
     runSent_ = false;
     jogModeMayBeOn_ = false;
     showDirectionButtons(false);
@@ -323,8 +330,6 @@ void TForm_JOG::onLinkDown()
     forward_->setRunning(false);
     jogOff_->setEnabled(true);
     close_->setEnabled(true);
-    if (mayRun)
-        s_.reportLinkFault(motorStateUnknownText());
 }
 
 void TForm_JOG::showJogSpeed(const QString &text)
@@ -462,13 +467,7 @@ void TForm_JOG::BtnJogOffClick()
             return;
         }
         // Jog mode is off, so nothing runs: whatever a refused stop left behind is undone.
-        runSent_ = false;
-        jogModeMayBeOn_ = false;
-        showDirectionButtons(false);
-        reverse_->setRunning(false);
-        forward_->setRunning(false);
-        jogOff_->setEnabled(true);
-        close_->setEnabled(true);
+        showJogOff();
     });
 }
 

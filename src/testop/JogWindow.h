@@ -126,6 +126,8 @@ private:
     void directionUp(JogDirectionButton *button);
     void showDirectionButtons(bool show);
     void onLinkDown();
+    // The jog-off state: direction buttons hidden and white, JOG OFF and Close offered.
+    void showJogOff();
 
     DriveSession &s_;
     bool jogPageOpen_ = true;

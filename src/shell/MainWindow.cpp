@@ -344,7 +344,9 @@ void TForm_Main::SET1Click()
     }
     // The settings dialog follows the child-window protocol without the poller: the
     // port is closed while it is open.
-    PortSettings *settings = new PortSettings(port.settings());
+    // The settings live as long as the connection below: the dialog only writes them when OK
+    // is pressed, and a dialog freed with the main window applies nothing.
+    auto settings = std::make_shared<PortSettings>(port.settings());
     auto *dialog = new TForm_COMM(*settings, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     setEnabled(false);
@@ -352,7 +354,6 @@ void TForm_Main::SET1Click()
     // Tied to the connection, which the main window frees before its child windows.
     connect(dialog, &QObject::destroyed, &connection_, [this, settings] {
         connection_.port().applySettings(*settings);
-        delete settings;
         setEnabled(true);
         PauseKeepingEvents(kSettingsPauseMs);
     });

@@ -144,7 +144,8 @@ private slots:
         QVERIFY(!rig.messages.shown.isEmpty());
         // The poller sees the failure at the top of its next cycle, says so once more
         // and gives back the On-Line button; the port stays open.
-        QTRY_VERIFY_WITH_TIMEOUT(rig.main.poller() && rig.main.poller()->isFinished(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.main.poller() && rig.main.poller()->isFinished()
+                                     && rig.button("BtnON_Line")->isEnabled(), 5000);
         QVERIFY(rig.button("BtnON_Line")->isEnabled());
         QVERIFY(!rig.button("BtnOFF_LINE")->isEnabled());
         QVERIFY(rig.main.port().isOpen());

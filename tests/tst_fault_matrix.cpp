@@ -445,7 +445,8 @@ class TestFaultMatrix : public QObject {
         c.held(
             [&] {
                 if (c.fault == Fault::Silence)
-                    QTRY_VERIFY_WITH_TIMEOUT(c.main.poller()->isFinished(), 5000);
+                    // Reported by the connection once the poller has finished.
+                    QTRY_VERIFY_WITH_TIMEOUT(c.main.poller()->isFinished() && !c.messages.shown.isEmpty(), 5000);
                 else if (c.unplugged())
                     QTRY_VERIFY_WITH_TIMEOUT(!c.main.port().isOpen(), 5000);
                 else

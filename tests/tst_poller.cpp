@@ -130,7 +130,8 @@ private slots:
         QVERIFY(rig.main.onLineSequence(QStringLiteral("1")));
         QVERIFY(rig.waitPollCycles(1));
         rig.drive->setSilent(true);
-        QTRY_VERIFY_WITH_TIMEOUT(rig.main.poller()->isFinished(), 5000);
+        // Reported by the connection once the poller has finished.
+        QTRY_VERIFY_WITH_TIMEOUT(rig.main.poller()->isFinished() && !rig.messages.shown.isEmpty(), 5000);
         QCOMPARE(rig.messages.shown, QStringList{QString::fromLatin1(texts::CheckComport)});
         QVERIFY(rig.button("BtnON_Line")->isEnabled());
         QVERIFY(!rig.button("BtnOFF_LINE")->isEnabled());

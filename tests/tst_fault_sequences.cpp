@@ -35,15 +35,15 @@ constexpr std::array<int, 5> kSteadyItems{4, 5, 12, 13, 18};
 
 QList<quint32> seeds()
 {
-    const QString spec = qEnvironmentVariable("VELMORA_SEQ_SEEDS");
+    const QString chosen = qEnvironmentVariable("VELMORA_SEQ_SEEDS");
     QList<quint32> list;
-    if (spec.startsWith(QLatin1String("random:"))) {
-        const int n = spec.mid(7).toInt();
+    if (chosen.startsWith(QLatin1String("random:"))) {
+        const int n = chosen.mid(7).toInt();
         for (int i = 0; i < n; ++i)
             list << QRandomGenerator::global()->generate();
         return list;
     }
-    for (const QString &s : spec.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+    for (const QString &s : chosen.split(QLatin1Char(' '), Qt::SkipEmptyParts))
         list << s.toUInt();
     if (list.isEmpty())
         list = {1, 2, 3, 4};

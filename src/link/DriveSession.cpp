@@ -83,11 +83,15 @@ float ExchangeResult::value(int n) const
 
 IoBits ExchangeResult::ioBits() const
 {
-    IoBits bits;
     if (reply.size() < 7)
-        return bits;
-    const auto *b = reinterpret_cast<const uint8_t *>(reply.constData());
-    const uint8_t d0 = b[3], d1 = b[4], d2 = b[5], d3 = b[6];
+        return IoBits{};
+    return DecodeIoStatus(reinterpret_cast<const uint8_t *>(reply.constData()));
+}
+
+IoBits DecodeIoStatus(const uint8_t *reply)
+{
+    IoBits bits;
+    const uint8_t d0 = reply[3], d1 = reply[4], d2 = reply[5], d3 = reply[6];
     for (int i = 0; i < 8; ++i)
         bits.in[size_t(i)] = (d1 >> i) & 1;
     for (int i = 0; i < 4; ++i)

@@ -52,6 +52,8 @@ struct IoBits {
     std::array<uint8_t, 12> in{};
     std::array<uint8_t, 10> out{};
 };
+// The bits of an I/O status reply, from its four data bytes (reply bytes 3 to 6).
+IoBits DecodeIoStatus(const uint8_t *reply);
 
 // The result of one exchange: its outcome and, for a reply that arrived whole, the reply.
 // Values and bits are decoded from the reply itself, so they can only come from this

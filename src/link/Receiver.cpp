@@ -208,15 +208,9 @@ void TThread_Receive::decodeValues(const uint8_t *copy)
 
 void TThread_Receive::decodeIoStatus(const uint8_t *copy)
 {
-    const uint8_t d0 = copy[3], d1 = copy[4], d2 = copy[5], d3 = copy[6];
-    for (int i = 0; i < 8; ++i)
-        s_.reply.InBits[i] = (d1 >> i) & 1;
-    for (int i = 0; i < 4; ++i)
-        s_.reply.InBits[8 + i] = (d0 >> i) & 1;
-    for (int i = 0; i < 8; ++i)
-        s_.reply.OutBits[i] = (d3 >> i) & 1;
-    s_.reply.OutBits[8] = d2 & 1;
-    s_.reply.OutBits[9] = (d2 >> 1) & 1;
+    const IoBits bits = DecodeIoStatus(copy);
+    s_.reply.InBits = bits.in;
+    s_.reply.OutBits = bits.out;
 }
 
 void TThread_Receive::crcErrorHandling()

@@ -81,16 +81,7 @@ void TForm_DownLoad::Btn_DownLoadClick()
         return;
     MessageService &messages = *s_.messages();
     running_ = true;
-    TThread_CHK_SOVOEN guard(s_);
-    guard.run();
-    if (!guard.known()) {
-        if (!s_.isLinkDown())
-            messages.show(QString::fromLatin1(texts::GuardUnanswered));
-        running_ = false;
-        return;
-    }
-    if (s_.link.servoOnFlag == 1) {
-        messages.show(QString::fromLatin1(texts::SeovoOn));
+    if (CheckServoOffForWrite(s_, texts::SeovoOn) != ServoCheck::Off) {
         running_ = false;
         return;
     }

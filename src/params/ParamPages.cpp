@@ -273,17 +273,8 @@ void TForm_Page::initialiseParameters(int row)
 {
     const TParamDef &def = paramGroup().defs[size_t(row)];
     QPushButton *button = setButton(row);
-    TThread_CHK_SOVOEN check(session_);
-    check.run();
-    if (!check.known()) {
-        if (!session_.isLinkDown())
-            session_.showMessage(QString::fromLatin1(texts::GuardUnanswered));
+    if (CheckServoOffForWrite(session_, texts::ServoOn) != ServoCheck::Off)
         return;
-    }
-    if (session_.link.servoOnFlag == 1) {
-        session_.showMessage(QString::fromLatin1(texts::ServoOn));
-        return;
-    }
     if (!session_.messages() || !session_.messages()->askYesNo(QString::fromLatin1(texts::InitializeQuestion)))
         return;
     WriteWord word;

@@ -46,6 +46,22 @@ void TThread_CHK_SOVOEN::run()
     s_.link.servoOnFlag = s_.link.ServoOnState == 1 ? 1 : 0;
 }
 
+ServoCheck CheckServoOffForWrite(DriveSession &s, const char *onText)
+{
+    TThread_CHK_SOVOEN check(s);
+    check.run();
+    if (!check.known()) {
+        if (!s.isLinkDown())
+            s.showMessage(QString::fromLatin1(texts::GuardUnanswered));
+        return ServoCheck::Unanswered;
+    }
+    if (s.link.servoOnFlag == 1) {
+        s.showMessage(QString::fromLatin1(onText));
+        return ServoCheck::On;
+    }
+    return ServoCheck::Off;
+}
+
 ExchangeResult WriteOneExchange(DriveSession &s, const TParamDef &def, WriteWord word)
 {
     return WriteRegister(s, def.Address, word);
@@ -64,19 +80,10 @@ ValueWriteResult ValueWrite(DriveSession &s, const TParamDef &def, const QString
 {
     ValueWriteResult result;
     if (guard) {
-        TThread_CHK_SOVOEN check(s);
-        check.run();
-        if (!check.known()) {
-            // A link that went down has been reported already.
-            if (!s.isLinkDown())
-                s.showMessage(QString::fromLatin1(texts::GuardUnanswered));
-            result.status = ValueWriteResult::GuardUnanswered;
-            return result;
-        }
-        if (s.link.servoOnFlag == 1) {
-            s.showMessage(QString::fromLatin1(texts::ServoOn));
-            result.status = ValueWriteResult::ServoOn;
-            return result;
+        switch (CheckServoOffForWrite(s, texts::ServoOn)) {
+        case ServoCheck::Off: break;
+        case ServoCheck::On: result.status = ValueWriteResult::ServoOn; return result;
+        case ServoCheck::Unanswered: result.status = ValueWriteResult::GuardUnanswered; return result;
         }
     }
     const TParamDef CurParamDef = def;

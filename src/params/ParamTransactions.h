@@ -46,6 +46,12 @@ private:
     bool known_ = false;
 };
 
+// The servo-on guard before a write, with its verdict told to the user: onText (the caller's
+// "Servo On!!" wording) when the servo is on, the drive's silence when it did not answer
+// (nothing more when the link is down: that has been said).
+enum class ServoCheck { Off, On, Unanswered };
+ServoCheck CheckServoOffForWrite(DriveSession &s, const char *onText);
+
 // The write-one exchange of an encoded value of the record, without a read-back.
 ExchangeResult WriteOneExchange(DriveSession &s, const TParamDef &def, WriteWord word);
 

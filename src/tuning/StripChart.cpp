@@ -581,4 +581,20 @@ bool StripChart::saveBmp(const QString &path, QString *error) const
     return WriteFileAtomically(path, bytes, error);
 }
 
+// ---- stubs, replaced by the real cursor, panning and time axis ----
+
+void StripSeries::setTitle(const QString &title)
+{
+    title_ = title;
+}
+
+void StripChart::setTimeline(const SampleTimeline *timeline) { timeline_ = timeline; markDirty(); }
+void StripChart::setTimeAxis(bool seconds) { timeAxis_ = seconds; markDirty(); }
+void StripChart::setCursorIndex(std::optional<qint64> index) { cursor_ = index; markDirty(); }
+QStringList StripChart::cursorReadout() const { return {}; }
+void StripChart::setPanEnabled(bool on) { panEnabled_ = on; }
+bool StripChart::panBy(double) { return false; }
+void StripChart::setMarker(std::optional<qint64> index) { marker_ = index; markDirty(); }
+void StripChart::setLevelLine(std::optional<double> level) { level_ = level; markDirty(); }
+
 } // namespace velmora

@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QRgb>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 #include <limits>
@@ -17,6 +18,7 @@ class QTimer;
 namespace velmora {
 
 class StripChart;
+class SampleTimeline;
 
 // The lowest and highest of a set of values; empty (lo > hi) when the set holds no finite value.
 struct ValueSpan {
@@ -40,6 +42,9 @@ struct ValueSpan {
 class StripSeries {
 public:
     const QString &name() const { return name_; }
+    // What the cursor readout calls the series (the signal it shows); the name until set.
+    const QString &title() const { return title_.isEmpty() ? name_ : title_; }
+    void setTitle(const QString &title);
     // The colour append(y) uses.
     QColor color() const { return QColor::fromRgb(color_); }
     void setColor(const QColor &color) { color_ = color.rgb(); }
@@ -86,6 +91,7 @@ private:
 
     StripChart *chart_;
     QString name_;
+    QString title_;
     QRgb color_;
     qint64 count_ = 0;
     std::vector<std::unique_ptr<float[]>> blocks_;
@@ -189,6 +195,48 @@ public:
 
     QSize sizeHint() const override { return {554, 232}; }
 
+    // ---- time, cursor, panning and marks ----
+
+    // The arrival times and request numbers of the points (point i of every series is
+    // sample i of the timeline); null for none. The chart does not own it.
+    void setTimeline(const SampleTimeline *timeline);
+    const SampleTimeline *timeline() const { return timeline_; }
+    // Horizontal labels in seconds (from the timeline) instead of sample numbers. The axis
+    // itself stays in point indices, so following, Zoom and Auto work as before.
+    void setTimeAxis(bool seconds);
+    bool timeAxis() const { return timeAxis_; }
+
+    // The readout cursor: a vertical line at a stored point with a box naming the point
+    // (its request number and time where a timeline is set) and each series' value there.
+    // The mouse moves it while over the plot; leaving the chart hides it.
+    std::optional<qint64> cursorIndex() const { return cursor_; }
+    // Clamped to the stored points; nullopt (or no point stored) hides it.
+    void setCursorIndex(std::optional<qint64> index);
+    // The lines of the readout box as drawn: the point first, then "title: value" for each
+    // series holding the point. Empty while the cursor is hidden.
+    QStringList cursorReadout() const;
+
+    // Dragging the plot or turning the wheel over it moves the horizontal window (fixing the
+    // axis) across the stored points; on by default.
+    void setPanEnabled(bool on);
+    bool panEnabled() const { return panEnabled_; }
+    // Moves the horizontal window by delta points as a drag would (kept over the stored
+    // points) and emits panned(). Returns whether it moved.
+    bool panBy(double delta);
+
+    // A dashed vertical line at a point (a trigger) and a dashed horizontal line at a level;
+    // nullopt removes it.
+    void setMarker(std::optional<qint64> index);
+    std::optional<qint64> marker() const { return marker_; }
+    void setLevelLine(std::optional<double> level);
+    std::optional<double> levelLine() const { return level_; }
+
+signals:
+    // The cursor moved to a point, or left (-1).
+    void cursorMoved(qint64 index);
+    // The user moved the horizontal window (drag, wheel or panBy()).
+    void panned();
+
 protected:
     void paintEvent(QPaintEvent *event) override;
 
@@ -209,6 +257,12 @@ private:
     QTimer *repaintTimer_;
     bool dirty_ = false;
     QFont labelFont_;
+    const SampleTimeline *timeline_ = nullptr;
+    bool timeAxis_ = false;
+    std::optional<qint64> cursor_;
+    bool panEnabled_ = true;
+    std::optional<qint64> marker_;
+    std::optional<double> level_;
 };
 
 } // namespace velmora

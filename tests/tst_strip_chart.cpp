@@ -1,11 +1,16 @@
 // The strip chart: series storage and extremes, the axes' limits and limit test, automatic
-// scaling, drawing of dense windows, the repaint timer and saving as a bitmap file.
+// scaling, drawing of dense windows, the repaint timer and saving as a bitmap file; labels in
+// seconds, the readout cursor, panning with mouse and wheel, and the marker and level lines.
 #include <QImageReader>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QRandomGenerator>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWheelEvent>
 
+#include "tuning/SampleTimeline.h"
 #include "tuning/StripChart.h"
 
 using namespace velmora;
@@ -30,6 +35,53 @@ bool columnHas(const QImage &img, int x, int y0, int y1, const QColor &c)
         if (img.pixelColor(x, y) == c)
             return true;
     return false;
+}
+
+// The widget X of a point index at the chart's present axes.
+double pixelOf(const StripChart &chart, double x)
+{
+    const QRectF plot = chart.plotRect();
+    const double lo = chart.horizontalAxis().minimum();
+    const double hi = chart.horizontalAxis().maximum();
+    return plot.left() + (x - lo) / (hi - lo) * plot.width();
+}
+
+void sendMouse(StripChart &chart, QEvent::Type type, QPointF pos, Qt::MouseButtons held = Qt::NoButton)
+{
+    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+    QMouseEvent e(type, pos, chart.mapToGlobal(pos), button, held, Qt::NoModifier);
+    QCoreApplication::sendEvent(&chart, &e);
+}
+
+// A left-button drag from the plot's centre through the given horizontal offsets.
+void drag(StripChart &chart, std::initializer_list<double> offsets)
+{
+    const QPointF from = chart.plotRect().center();
+    sendMouse(chart, QEvent::MouseButtonPress, from, Qt::LeftButton);
+    for (double dx : offsets)
+        sendMouse(chart, QEvent::MouseMove, from + QPointF(dx, 0), Qt::LeftButton);
+    sendMouse(chart, QEvent::MouseButtonRelease, from + QPointF(*std::prev(offsets.end()), 0));
+}
+
+void hover(StripChart &chart, double x)
+{
+    sendMouse(chart, QEvent::MouseMove, {pixelOf(chart, x), chart.plotRect().center().y()});
+}
+
+// Whether the wheel event was taken.
+bool turnWheel(StripChart &chart, QPoint angle)
+{
+    const QPointF pos = chart.plotRect().center();
+    QWheelEvent e(pos, chart.mapToGlobal(pos), {}, angle, Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(&chart, &e);
+    return e.isAccepted();
+}
+
+// Whether any pixel of columns x-1..x+1 (rows y0..y1) holds the colour.
+bool nearColumnHas(const QImage &img, double x, int y0, int y1, const QColor &c)
+{
+    const int col = int(std::lround(x));
+    return columnHas(img, col - 1, y0, y1, c) || columnHas(img, col, y0, y1, c) || columnHas(img, col + 1, y0, y1, c);
 }
 
 struct PaintCounter : QObject {
@@ -331,6 +383,237 @@ private slots:
         QVERIFY(!r.chart.saveBmp(nowhere, &error));
         QVERIFY(!error.isEmpty());
         QVERIFY(!QFile::exists(nowhere));
+    }
+
+    void timeAxisLabelsInSeconds()
+    {
+        Rig r;
+        SampleTimeline timeline;
+        for (int i = 0; i < 300; ++i) {
+            timeline.append(12.0 + i * 0.01, i + 1); // 10 ms apart, from 12 s on
+            r.s1->append(i);
+        }
+        QVERIFY(r.x.setRange(100, 200));
+        const auto indexLabels = r.chart.horizontalLabels();
+        QVERIFY(indexLabels.size() >= 3);
+        for (const auto &[x, text] : indexLabels)
+            QCOMPARE(text, QString::number(x));
+
+        // Switched on without a timeline, or with an empty one, the labels stay sample numbers.
+        r.chart.setTimeAxis(true);
+        QCOMPARE(r.chart.horizontalLabels(), indexLabels);
+        SampleTimeline empty;
+        r.chart.setTimeline(&empty);
+        QCOMPARE(r.chart.horizontalLabels(), indexLabels);
+
+        r.chart.setTimeline(&timeline);
+        const auto labels = r.chart.horizontalLabels();
+        QVERIFY(labels.size() >= 3);
+        bool fraction = false;
+        for (const auto &[x, text] : labels) {
+            bool ok = false;
+            const double t = text.toDouble(&ok);
+            QVERIFY2(ok && t >= 13.0 - 1e-9 && t <= 14.0 + 1e-9, qPrintable(text));
+            QVERIFY2(std::abs(x - (t - 12.0) * 100) < 1e-6, qPrintable(text)); // placed at its index
+            fraction |= t != std::floor(t);
+        }
+        QVERIFY(fraction);
+
+        r.chart.setTimeAxis(false);
+        QCOMPARE(r.chart.horizontalLabels(), indexLabels);
+    }
+
+    void timeLabelsAcrossAPauseDoNotPileUp()
+    {
+        // Sampling stopped for a minute between points 50 and 51: the round times of that minute
+        // all fall between the two points, so most of them must give way.
+        Rig r;
+        SampleTimeline timeline;
+        for (int i = 0; i < 101; ++i) {
+            timeline.append(i * 0.01 + (i > 50 ? 60.0 : 0.0), i + 1);
+            r.s1->append(0);
+        }
+        QVERIFY(r.x.setRange(0, 100));
+        r.chart.setTimeline(&timeline);
+        r.chart.setTimeAxis(true);
+        const auto labels = r.chart.horizontalLabels();
+        QVERIFY(!labels.empty());
+        for (size_t k = 1; k < labels.size(); ++k)
+            QVERIFY2(pixelOf(r.chart, labels[k].first) - pixelOf(r.chart, labels[k - 1].first) > 20,
+                     qPrintable(labels[k].second));
+    }
+
+    void cursorFollowsMouseAndReadsPoint()
+    {
+        Rig r;
+        SampleTimeline timeline;
+        const qint64 requests[] = {1, 2, 4, 5, 6}; // request 3 brought no sample
+        for (int i = 0; i < 5; ++i) {
+            timeline.append(0.5 + i * 0.0125, requests[i]);
+            r.s1->append(1000.5 + i);
+        }
+        r.s2->append(-2), r.s2->append(-1), r.s2->append(qQNaN());
+        r.s1->setTitle("CMD Speed[RPM]");
+        QVERIFY(r.x.setRange(0, 10));
+        QVERIFY(r.y.setRange(-100, 100));
+        QSignalSpy moved(&r.chart, &StripChart::cursorMoved);
+
+        QVERIFY(r.chart.cursorReadout().isEmpty());
+        hover(r.chart, 2.3);
+        QCOMPARE(r.chart.cursorIndex(), 2);
+        QCOMPARE(r.chart.cursorReadout(), QStringList({"#2", "CMD Speed[RPM]: 1002.5", "Series2: -"}));
+        r.chart.setTimeline(&timeline);
+        QCOMPARE(r.chart.cursorReadout(), QStringList({"#4  0.525 s", "CMD Speed[RPM]: 1002.5", "Series2: -"}));
+        hover(r.chart, 1.8); // the same point: no signal
+        QCOMPARE(moved.count(), 1);
+        QCOMPARE(moved.at(0).at(0).toLongLong(), 2);
+
+        // Past the newest point the cursor stays on it; only the series holding it are read.
+        hover(r.chart, 9);
+        QCOMPARE(r.chart.cursorIndex(), 4);
+        QCOMPARE(r.chart.cursorReadout(), QStringList({"#6  0.550 s", "CMD Speed[RPM]: 1004.5"}));
+        QCOMPARE(moved.last().at(0).toLongLong(), 4);
+
+        // Hovering never moves the axes.
+        QCOMPARE(r.x.minimum(), 0.0);
+        QCOMPARE(r.x.maximum(), 10.0);
+        QCOMPARE(r.y.maximum(), 100.0);
+
+        // Off the plot (over the axis labels) and out of the chart it goes.
+        sendMouse(r.chart, QEvent::MouseMove, {2, r.chart.plotRect().center().y()});
+        QVERIFY(!r.chart.cursorIndex());
+        QCOMPARE(moved.last().at(0).toLongLong(), -1);
+        hover(r.chart, 0);
+        QCOMPARE(r.chart.cursorIndex(), 0);
+        QEvent leave(QEvent::Leave);
+        QCoreApplication::sendEvent(&r.chart, &leave);
+        QVERIFY(!r.chart.cursorIndex());
+        QVERIFY(r.chart.cursorReadout().isEmpty());
+        QCOMPARE(moved.last().at(0).toLongLong(), -1);
+
+        // Set from outside: clamped, and silent so that two charts can mirror each other.
+        const qsizetype before = moved.count();
+        r.chart.setCursorIndex(99);
+        QCOMPARE(r.chart.cursorIndex(), 4);
+        r.chart.setCursorIndex(-3);
+        QCOMPARE(r.chart.cursorIndex(), 0);
+        r.chart.setCursorIndex(std::nullopt);
+        QVERIFY(!r.chart.cursorIndex());
+        QCOMPARE(moved.count(), before);
+
+        // Cleared series take the cursor with them; with nothing stored it cannot be set.
+        r.chart.setCursorIndex(3);
+        r.s1->clear();
+        QCOMPARE(r.chart.cursorIndex(), std::nullopt);
+        r.chart.setCursorIndex(1);
+        QCOMPARE(r.chart.cursorIndex(), 1);
+        r.s2->clear();
+        QVERIFY(!r.chart.cursorIndex());
+        r.chart.setCursorIndex(0);
+        QVERIFY(!r.chart.cursorIndex());
+        hover(r.chart, 1);
+        QVERIFY(!r.chart.cursorIndex());
+    }
+
+    void marksInImageCursorOnScreenOnly()
+    {
+        const QColor marker(255, 140, 0), level(0, 200, 255), cursor(230, 230, 230);
+        Rig r;
+        for (int i = 0; i <= 100; ++i)
+            r.s1->append(50);
+        QVERIFY(r.x.setRange(0, 100));
+        QVERIFY(r.y.setRange(-100, 100));
+        const QImage plain = r.chart.toImage();
+        const QRectF plot = r.chart.plotRect();
+        const int top = int(plot.top()) + 1, bottom = int(plot.bottom()) - 1;
+
+        r.chart.setCursorIndex(30);
+        QCOMPARE(r.chart.toImage(), plain); // saved charts show the signals only
+        const QImage screen = r.chart.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        QVERIFY(nearColumnHas(screen, pixelOf(r.chart, 30), top, bottom, cursor));
+        r.chart.setCursorIndex(std::nullopt);
+
+        r.chart.setMarker(40);
+        r.chart.setLevelLine(0);
+        QImage img = r.chart.toImage();
+        QVERIFY(nearColumnHas(img, pixelOf(r.chart, 40), top, bottom, marker));
+        QVERIFY(!nearColumnHas(img, pixelOf(r.chart, 60), top, bottom, marker));
+        const int row = int(std::lround(plot.bottom() - plot.height() / 2));
+        bool levelShown = false;
+        for (int y = row - 1; y <= row + 1; ++y)
+            for (int x = int(plot.left()) + 1; x < int(plot.right()); ++x)
+                levelShown |= img.pixelColor(x, y) == level;
+        QVERIFY(levelShown);
+
+        r.chart.setMarker(std::nullopt);
+        r.chart.setLevelLine(std::nullopt);
+        QCOMPARE(r.chart.toImage(), plain);
+    }
+
+    void panningMovesWindowOverStoredPoints()
+    {
+        Rig r;
+        QSignalSpy panned(&r.chart, &StripChart::panned);
+        QVERIFY(!r.chart.panBy(10)); // nothing stored
+        QVERIFY(turnWheel(r.chart, {0, 120}));
+        QCOMPARE(panned.count(), 0);
+
+        for (int i = 0; i < 1000; ++i)
+            r.s1->append(i);
+        r.x.setAutomatic(true);
+        QVERIFY(!r.chart.panBy(-5)); // the automatic window already shows every point
+        QVERIFY(r.x.automatic());
+        QVERIFY(r.x.setRange(100, 200));
+
+        // A drag to the right by a tenth of the plot shows ten earlier points.
+        const double w = r.chart.plotRect().width();
+        drag(r.chart, {w / 20, w / 10});
+        QVERIFY(std::abs(r.x.minimum() - 90) < 1e-9);
+        QVERIFY(std::abs(r.x.maximum() - 190) < 1e-9);
+        QCOMPARE(panned.count(), 2);
+        hover(r.chart, 150); // released: moving on only moves the cursor
+        QVERIFY(std::abs(r.x.minimum() - 90) < 1e-9);
+
+        // A notch moves a tenth of the window: away from the user, or tilted left, to earlier points.
+        QVERIFY(turnWheel(r.chart, {0, 120}));
+        QVERIFY(std::abs(r.x.minimum() - 80) < 1e-9);
+        QVERIFY(turnWheel(r.chart, {0, -240}));
+        QVERIFY(std::abs(r.x.minimum() - 100) < 1e-9);
+        QVERIFY(turnWheel(r.chart, {120, 0}));
+        QVERIFY(std::abs(r.x.minimum() - 90) < 1e-9);
+        QCOMPARE(panned.count(), 5);
+
+        // From the first point to the newest and no further.
+        QVERIFY(r.chart.panBy(-1000));
+        QCOMPARE(r.x.minimum(), 0.0);
+        QCOMPARE(r.x.maximum(), 100.0);
+        QVERIFY(!r.chart.panBy(-1));
+        QVERIFY(r.chart.panBy(1e9));
+        QCOMPARE(r.x.maximum(), 999.0);
+        QCOMPARE(r.x.minimum(), 899.0);
+        QVERIFY(!r.chart.panBy(1));
+        QVERIFY(!r.chart.panBy(qInf()));
+        QCOMPARE(panned.count(), 7);
+
+        // A window wider than the run keeps the whole run in view; one beyond that bound (a live
+        // window ahead of the data) moves only back towards the points.
+        r.s1->clear();
+        for (int i = 0; i < 10; ++i)
+            r.s1->append(i);
+        QVERIFY(r.x.setRange(-50, 0));
+        QVERIFY(!r.chart.panBy(-5));
+        QVERIFY(r.chart.panBy(5));
+        QCOMPARE(r.x.minimum(), -45.0);
+        QVERIFY(r.chart.panBy(100));
+        QCOMPARE(r.x.minimum(), 0.0);
+        QCOMPARE(r.x.maximum(), 50.0);
+
+        // Switched off: the wheel goes to the parent and a drag does nothing.
+        r.chart.setPanEnabled(false);
+        QVERIFY(!turnWheel(r.chart, {0, 120}));
+        drag(r.chart, {50});
+        QCOMPARE(r.x.minimum(), 0.0);
+        QCOMPARE(panned.count(), 9);
     }
 
     void memoryPerSample()

@@ -3,13 +3,16 @@
 #include <QBuffer>
 #include <QFontDatabase>
 #include <QImageWriter>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QTimer>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <cmath>
 
 #include "params/AtomicFile.h"
+#include "tuning/SampleTimeline.h"
 
 namespace velmora {
 
@@ -20,6 +23,10 @@ const QColor PlotColour(0, 0, 0);
 const QColor GridColour(64, 64, 64);
 const QColor FrameColour(128, 128, 128);
 const QColor LabelColour(200, 200, 200);
+const QColor MarkerColour(255, 140, 0);
+const QColor LevelColour(0, 200, 255);
+const QColor CursorColour(230, 230, 230);
+const QColor ReadoutFill(0, 0, 0, 200);
 
 // Mapped coordinates are clamped this far outside the plot, so an absurd value never reaches
 // the rasteriser as a huge number.
@@ -67,6 +74,29 @@ std::vector<double> gridValues(const ValueSpan &r, int maxTicks)
 
 QString gridLabel(double v) { return QString::number(v, 'g', 7); }
 
+// The readout of point i: the point, then each series holding it, with the colour of each line.
+QStringList readoutLines(const StripChart &chart, qint64 i, std::vector<QColor> *colours = nullptr)
+{
+    QStringList lines;
+    const SampleTimeline *timeline = chart.timeline();
+    if (timeline && i < timeline->count())
+        lines << QStringLiteral("#%1  %2 s").arg(timeline->request(i)).arg(timeline->time(i), 0, 'f', 3);
+    else
+        lines << QStringLiteral("#%1").arg(i);
+    if (colours)
+        colours->push_back(LabelColour);
+    for (int k = 0; k < chart.seriesCount(); ++k) {
+        const StripSeries *s = chart.series(k);
+        if (i >= s->count())
+            continue;
+        const double v = s->y(i);
+        lines << s->title() + QStringLiteral(": ") + (std::isfinite(v) ? QString::number(v, 'g', 7) : QStringLiteral("-"));
+        if (colours)
+            colours->push_back(s->colorAt(i));
+    }
+    return lines;
+}
+
 } // namespace
 
 // ---- ValueSpan ----
@@ -90,6 +120,12 @@ void ValueSpan::add(const ValueSpan &other)
 StripSeries::StripSeries(StripChart *chart, const QString &name, QRgb color)
     : chart_(chart), name_(name), color_(color)
 {
+}
+
+void StripSeries::setTitle(const QString &title)
+{
+    title_ = title;
+    chart_->update(); // the readout box names it
 }
 
 qint64 StripSeries::appendRgb(double y, QRgb rgb)
@@ -135,6 +171,7 @@ void StripSeries::clear()
     std::vector<std::vector<ValueSpan>>().swap(levels_);
     std::vector<ColorRun>().swap(runs_);
     all_ = {};
+    chart_->seriesCleared();
     chart_->markDirty();
 }
 
@@ -302,6 +339,7 @@ StripChart::StripChart(QWidget *parent)
 {
     labelFont_.setPointSize(8);
     setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(true);
     resize(sizeHint());
     repaintTimer_->setSingleShot(true);
     repaintTimer_->setInterval(RepaintIntervalMs);
@@ -345,6 +383,22 @@ void StripChart::repaintTick()
     update();
 }
 
+void StripChart::seriesCleared()
+{
+    if (cursor_ && *cursor_ >= pointCount()) {
+        cursor_.reset();
+        update();
+    }
+}
+
+qint64 StripChart::pointCount() const
+{
+    qint64 n = 0;
+    for (const auto &series : series_)
+        n = std::max(n, series->count());
+    return n;
+}
+
 ValueSpan StripChart::shownX() const
 {
     ValueSpan s;
@@ -370,63 +424,138 @@ ValueSpan StripChart::shownY() const
     return s;
 }
 
-void StripChart::paintEvent(QPaintEvent *)
-{
-    QPainter painter(this);
-    paintChart(painter, size());
-}
+// Where everything goes at one size: the plot, the ranges it shows and the grid.
+struct StripChart::Layout {
+    QSize size;
+    QRectF plot; // empty when the size leaves no room for one
+    ValueSpan xr;
+    ValueSpan yr;
+    std::vector<double> yGrid;
+    std::vector<std::pair<double, QString>> xLabels; // X (point index) and text
+    bool seconds = false;                             // the last label gets the unit
 
-void StripChart::paintChart(QPainter &painter, const QSize &size) const
+    double mapX(double x) const { return plot.left() + (x - xr.lo) / (xr.hi - xr.lo) * plot.width(); }
+    double mapY(double y) const { return plot.bottom() - (y - yr.lo) / (yr.hi - yr.lo) * plot.height(); }
+};
+
+StripChart::Layout StripChart::layout(const QSize &size) const
 {
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing, false);
-    painter.fillRect(QRect(QPoint(0, 0), size), FaceColour);
-    painter.setFont(labelFont_);
+    Layout l;
+    l.size = size;
     const QFontMetrics fm(labelFont_);
+    l.xr = drawable(horizontal_.range());
+    l.yr = drawable(vertical_.range());
 
-    const ValueSpan xr = drawable(horizontal_.range());
-    const ValueSpan yr = drawable(vertical_.range());
+    // Seconds need a timeline whose times advance across the window.
+    ValueSpan tr;
+    if (timeAxis_ && timeline_ && timeline_->count() > 0) {
+        tr = {timeline_->timeAt(l.xr.lo), timeline_->timeAt(l.xr.hi)};
+        l.seconds = std::isfinite(tr.lo) && std::isfinite(tr.hi) && tr.hi > tr.lo;
+    }
 
     const int top = fm.height() / 2 + 4;
     const int bottom = size.height() - fm.height() - 6;
-    const std::vector<double> yGrid = gridValues(yr, std::max(1, (bottom - top) / 28));
+    l.yGrid = gridValues(l.yr, std::max(1, (bottom - top) / 28));
     int labelWidth = 0;
-    for (double v : yGrid)
+    for (double v : l.yGrid)
         labelWidth = std::max(labelWidth, fm.horizontalAdvance(gridLabel(v)));
     const int left = labelWidth + 8;
-    const int xLabelWidth = std::max(fm.horizontalAdvance(gridLabel(xr.lo)), fm.horizontalAdvance(gridLabel(xr.hi)));
-    const int right = size.width() - xLabelWidth / 2 - 6;
-    if (right - left < 4 || bottom - top < 4) {
+    const ValueSpan &labelled = l.seconds ? tr : l.xr;
+    const int xLabelWidth = std::max(fm.horizontalAdvance(gridLabel(labelled.lo)), fm.horizontalAdvance(gridLabel(labelled.hi)));
+    const int unitWidth = l.seconds ? fm.horizontalAdvance(QStringLiteral(" s")) : 0;
+    const int right = size.width() - xLabelWidth / 2 - 6 - unitWidth;
+    if (right - left < 4 || bottom - top < 4)
+        return l;
+    l.plot = QRectF(left, top, right - left, bottom - top);
+
+    const int maxTicks = std::max(1, int(l.plot.width()) / (xLabelWidth + 24));
+    if (!l.seconds) {
+        for (double v : gridValues(l.xr, maxTicks))
+            l.xLabels.emplace_back(v, gridLabel(v));
+        return l;
+    }
+    // Round times, at the index where the timeline reaches them. Where the times jump (a pause
+    // in the sampling) several of them meet at one place: only labels with room between them stay.
+    double lastRight = -std::numeric_limits<double>::infinity();
+    for (double t : gridValues(tr, maxTicks)) {
+        const double x = timeline_->indexAt(t);
+        if (!(x >= l.xr.lo - 1e-9 * (l.xr.hi - l.xr.lo)) || !(x <= l.xr.hi + 1e-9 * (l.xr.hi - l.xr.lo)))
+            continue;
+        const QString text = gridLabel(t);
+        const double half = fm.horizontalAdvance(text) / 2.0;
+        const double px = l.mapX(x);
+        if (px - half < lastRight + 8)
+            continue;
+        lastRight = px + half;
+        l.xLabels.emplace_back(x, text);
+    }
+    return l;
+}
+
+std::vector<std::pair<double, QString>> StripChart::horizontalLabels() const { return layout(size()).xLabels; }
+
+QRectF StripChart::plotRect() const { return layout(size()).plot; }
+
+void StripChart::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    const Layout l = layout(size());
+    paintFace(painter, l);
+    paintCursor(painter, l);
+}
+
+void StripChart::paintChart(QPainter &painter, const QSize &size) const { paintFace(painter, layout(size)); }
+
+void StripChart::paintFace(QPainter &painter, const Layout &l) const
+{
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.fillRect(QRect(QPoint(0, 0), l.size), FaceColour);
+    painter.setFont(labelFont_);
+    const QFontMetrics fm(labelFont_);
+    if (l.plot.isEmpty()) {
         painter.restore();
         return;
     }
-    const QRectF plot(left, top, right - left, bottom - top);
-    const std::vector<double> xGrid = gridValues(xr, std::max(1, int(plot.width()) / (xLabelWidth + 24)));
+    const QRectF &plot = l.plot;
 
     painter.fillRect(plot, PlotColour);
-    const auto mapX = [&](double x) { return plot.left() + (x - xr.lo) / (xr.hi - xr.lo) * plot.width(); };
-    const auto mapY = [&](double y) { return plot.bottom() - (y - yr.lo) / (yr.hi - yr.lo) * plot.height(); };
-
     painter.setPen(GridColour);
-    for (double v : yGrid)
-        painter.drawLine(QLineF(plot.left(), mapY(v), plot.right(), mapY(v)));
-    for (double v : xGrid)
-        painter.drawLine(QLineF(mapX(v), plot.top(), mapX(v), plot.bottom()));
+    for (double v : l.yGrid)
+        painter.drawLine(QLineF(plot.left(), l.mapY(v), plot.right(), l.mapY(v)));
+    for (const auto &[x, text] : l.xLabels)
+        painter.drawLine(QLineF(l.mapX(x), plot.top(), l.mapX(x), plot.bottom()));
 
     painter.setPen(LabelColour);
-    for (double v : yGrid) {
-        const QRectF box(0, mapY(v) - fm.height() / 2.0, left - 5, fm.height());
+    for (double v : l.yGrid) {
+        const QRectF box(0, l.mapY(v) - fm.height() / 2.0, plot.left() - 5, fm.height());
         painter.drawText(box, Qt::AlignRight | Qt::AlignVCenter, gridLabel(v));
     }
-    for (double v : xGrid) {
-        const QRectF box(mapX(v) - 60, plot.bottom() + 3, 120, fm.height());
-        painter.drawText(box, Qt::AlignHCenter | Qt::AlignTop, gridLabel(v));
+    for (const auto &[x, text] : l.xLabels) {
+        const QRectF box(l.mapX(x) - 60, plot.bottom() + 3, 120, fm.height());
+        painter.drawText(box, Qt::AlignHCenter | Qt::AlignTop, text);
+    }
+    if (l.seconds && !l.xLabels.empty()) {
+        const auto &[x, text] = l.xLabels.back();
+        const double after = l.mapX(x) + fm.horizontalAdvance(text) / 2.0;
+        painter.drawText(QRectF(after, plot.bottom() + 3, 60, fm.height()), Qt::AlignLeft | Qt::AlignTop,
+                         QStringLiteral(" s"));
     }
 
     painter.save();
     painter.setClipRect(plot);
     for (const auto &series : series_)
-        paintSeries(painter, *series, plot, xr, yr);
+        paintSeries(painter, *series, plot, l.xr, l.yr);
+    if (marker_ && double(*marker_) >= l.xr.lo && double(*marker_) <= l.xr.hi) {
+        painter.setPen(QPen(MarkerColour, 0, Qt::DashLine));
+        const double x = l.mapX(double(*marker_));
+        painter.drawLine(QLineF(x, plot.top(), x, plot.bottom()));
+    }
+    if (level_ && *level_ >= l.yr.lo && *level_ <= l.yr.hi) {
+        painter.setPen(QPen(LevelColour, 0, Qt::DashLine));
+        const double y = l.mapY(*level_);
+        painter.drawLine(QLineF(plot.left(), y, plot.right(), y));
+    }
     painter.restore();
 
     painter.setPen(FrameColour);
@@ -581,20 +710,209 @@ bool StripChart::saveBmp(const QString &path, QString *error) const
     return WriteFileAtomically(path, bytes, error);
 }
 
-// ---- stubs, replaced by the real cursor, panning and time axis ----
+// ---- time axis, cursor, panning and marks ----
 
-void StripSeries::setTitle(const QString &title)
+void StripChart::setTimeline(const SampleTimeline *timeline)
 {
-    title_ = title;
+    timeline_ = timeline;
+    markDirty();
 }
 
-void StripChart::setTimeline(const SampleTimeline *timeline) { timeline_ = timeline; markDirty(); }
-void StripChart::setTimeAxis(bool seconds) { timeAxis_ = seconds; markDirty(); }
-void StripChart::setCursorIndex(std::optional<qint64> index) { cursor_ = index; markDirty(); }
-QStringList StripChart::cursorReadout() const { return {}; }
-void StripChart::setPanEnabled(bool on) { panEnabled_ = on; }
-bool StripChart::panBy(double) { return false; }
-void StripChart::setMarker(std::optional<qint64> index) { marker_ = index; markDirty(); }
-void StripChart::setLevelLine(std::optional<double> level) { level_ = level; markDirty(); }
+void StripChart::setTimeAxis(bool seconds)
+{
+    timeAxis_ = seconds;
+    markDirty();
+}
+
+void StripChart::setMarker(std::optional<qint64> index)
+{
+    marker_ = index;
+    markDirty();
+}
+
+void StripChart::setLevelLine(std::optional<double> level)
+{
+    level_ = level && std::isfinite(*level) ? level : std::nullopt;
+    markDirty();
+}
+
+void StripChart::setCursorIndex(std::optional<qint64> index)
+{
+    const qint64 n = pointCount();
+    std::optional<qint64> c;
+    if (index && n > 0)
+        c = std::clamp<qint64>(*index, 0, n - 1);
+    if (c != cursor_) {
+        cursor_ = c;
+        update();
+    }
+}
+
+QStringList StripChart::cursorReadout() const
+{
+    if (!cursor_)
+        return {};
+    return readoutLines(*this, *cursor_);
+}
+
+void StripChart::paintCursor(QPainter &painter, const Layout &l) const
+{
+    if (!cursor_ || l.plot.isEmpty())
+        return;
+    std::vector<QColor> colours;
+    const QStringList lines = readoutLines(*this, *cursor_, &colours);
+    const QRectF &plot = l.plot;
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setFont(labelFont_);
+    const QFontMetrics fm(labelFont_);
+
+    const double x = l.mapX(double(*cursor_));
+    if (x >= plot.left() && x <= plot.right()) {
+        painter.setPen(QPen(CursorColour, 0));
+        painter.drawLine(QLineF(x, plot.top(), x, plot.bottom()));
+    }
+
+    // The box goes to the top corner on the other side from the line (and so from the mouse),
+    // below any signal name sitting on the chart over the same columns.
+    int textWidth = 0;
+    for (const QString &line : lines)
+        textWidth = std::max(textWidth, fm.horizontalAdvance(line));
+    const double w = textWidth + 8;
+    const double h = double(lines.size()) * fm.height() + 6;
+    const double bx = x < plot.center().x() ? plot.right() - w - 4 : plot.left() + 4;
+    double by = plot.top() + 4;
+    for (const QWidget *child : findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+        const QRect g = child->geometry();
+        if (!child->isHidden() && g.right() >= bx && g.left() <= bx + w && g.top() < plot.center().y())
+            by = std::max(by, double(g.bottom()) + 3);
+    }
+    const QRectF box(bx, by, w, h);
+    painter.fillRect(box, ReadoutFill);
+    painter.setPen(FrameColour);
+    painter.drawRect(box);
+    for (qsizetype k = 0; k < lines.size(); ++k) {
+        painter.setPen(colours[size_t(k)]);
+        painter.drawText(QRectF(bx + 4, by + 3 + double(k) * fm.height(), textWidth, fm.height()),
+                         Qt::AlignLeft | Qt::AlignVCenter, lines[k]);
+    }
+    painter.restore();
+}
+
+void StripChart::moveCursorTo(const QPointF &pos)
+{
+    const Layout l = layout(size());
+    const qint64 n = pointCount();
+    std::optional<qint64> c;
+    if (n > 0 && l.plot.contains(pos)) {
+        const double x = l.xr.lo + (pos.x() - l.plot.left()) / l.plot.width() * (l.xr.hi - l.xr.lo);
+        c = qint64(std::clamp(std::round(x), 0.0, double(n - 1)));
+    }
+    if (c == cursor_)
+        return;
+    cursor_ = c;
+    update();
+    emit cursorMoved(c.value_or(-1));
+}
+
+void StripChart::setPanEnabled(bool on)
+{
+    panEnabled_ = on;
+    if (!on && dragX_) {
+        dragX_.reset();
+        unsetCursor();
+    }
+}
+
+bool StripChart::panBy(double delta)
+{
+    const qint64 n = pointCount();
+    if (n == 0 || delta == 0 || !std::isfinite(delta))
+        return false;
+    const ValueSpan r = horizontal_.range();
+    const double width = r.hi - r.lo;
+    const double last = double(n - 1);
+    // Bounds of the window's left end: 0..last - width when it is narrower than the run,
+    // last - width..0 when wider.
+    const double lowest = std::min(0.0, last - width);
+    const double highest = std::max(0.0, last - width);
+    double lo = r.lo;
+    if (delta < 0) {
+        lo = std::max(r.lo + delta, lowest);
+        if (!(lo < r.lo))
+            return false;
+    } else {
+        lo = std::min(r.lo + delta, highest);
+        if (!(lo > r.lo))
+            return false;
+    }
+    if (!horizontal_.fix(lo, lo + width))
+        return false;
+    emit panned();
+    return true;
+}
+
+void StripChart::mousePressEvent(QMouseEvent *event)
+{
+    if (panEnabled_ && event->button() == Qt::LeftButton && plotRect().contains(event->position())) {
+        dragX_ = event->position().x();
+        setCursor(Qt::ClosedHandCursor);
+        event->accept();
+        return;
+    }
+    QWidget::mousePressEvent(event);
+}
+
+void StripChart::mouseMoveEvent(QMouseEvent *event)
+{
+    if (dragX_) {
+        const Layout l = layout(size());
+        const double dx = event->position().x() - *dragX_;
+        if (dx != 0 && !l.plot.isEmpty()) {
+            // The points follow the mouse: a drag to the right shows earlier ones.
+            panBy(-dx / l.plot.width() * (l.xr.hi - l.xr.lo));
+            dragX_ = event->position().x();
+        }
+    }
+    moveCursorTo(event->position());
+    event->accept();
+}
+
+void StripChart::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (dragX_ && event->button() == Qt::LeftButton) {
+        dragX_.reset();
+        unsetCursor();
+        moveCursorTo(event->position()); // released off the plot: the cursor goes
+        event->accept();
+        return;
+    }
+    QWidget::mouseReleaseEvent(event);
+}
+
+void StripChart::wheelEvent(QWheelEvent *event)
+{
+    const QPoint angle = event->angleDelta();
+    const int turn = angle.y() != 0 ? angle.y() : angle.x();
+    if (!panEnabled_ || turn == 0 || !plotRect().contains(event->position())) {
+        event->ignore();
+        return;
+    }
+    // A notch is 120; turning away from the user (or tilting left) goes to earlier points.
+    const ValueSpan r = horizontal_.range();
+    panBy(-turn / 120.0 * (r.hi - r.lo) / 10);
+    moveCursorTo(event->position());
+    event->accept();
+}
+
+void StripChart::leaveEvent(QEvent *event)
+{
+    if (cursor_ && !dragX_) {
+        cursor_.reset();
+        update();
+        emit cursorMoved(-1);
+    }
+    QWidget::leaveEvent(event);
+}
 
 } // namespace velmora

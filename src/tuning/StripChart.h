@@ -10,10 +10,14 @@
 #include <limits>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
+class QMouseEvent;
 class QPainter;
+class QRectF;
 class QTimer;
+class QWheelEvent;
 
 namespace velmora {
 
@@ -202,26 +206,47 @@ public:
     void setTimeline(const SampleTimeline *timeline);
     const SampleTimeline *timeline() const { return timeline_; }
     // Horizontal labels in seconds (from the timeline) instead of sample numbers. The axis
-    // itself stays in point indices, so following, Zoom and Auto work as before.
+    // itself stays in point indices, so following, Zoom and Auto work as before. The grid lines
+    // then sit at round times (placed at the index where the timeline reaches them) and the
+    // last label carries an "s". With no timeline, an empty one or a window whose times do not
+    // advance, the labels are sample numbers.
     void setTimeAxis(bool seconds);
     bool timeAxis() const { return timeAxis_; }
 
+    // The horizontal grid labels at the present size: the X (point index) each sits at and its
+    // text, left to right.
+    std::vector<std::pair<double, QString>> horizontalLabels() const;
+    // The plot area at the present size, in widget coordinates; empty when the chart is too
+    // small to draw one.
+    QRectF plotRect() const;
+
     // The readout cursor: a vertical line at a stored point with a box naming the point
     // (its request number and time where a timeline is set) and each series' value there.
-    // The mouse moves it while over the plot; leaving the chart hides it.
+    // The mouse moves it to the point nearest under it while over the plot; moving off the plot
+    // or leaving the chart hides it. It is drawn on screen only: toImage() and saveBmp() show
+    // the signals without it. Clearing the series hides it once no point is left at its index.
     std::optional<qint64> cursorIndex() const { return cursor_; }
-    // Clamped to the stored points; nullopt (or no point stored) hides it.
+    // Clamped to the stored points; nullopt (or no point stored) hides it. Does not emit
+    // cursorMoved(), so a window can mirror one chart's cursor on another.
     void setCursorIndex(std::optional<qint64> index);
-    // The lines of the readout box as drawn: the point first, then "title: value" for each
-    // series holding the point. Empty while the cursor is hidden.
+    // The lines of the readout box as drawn: the point first ("#request  seconds s" with a
+    // timeline, "#index" without), then "title: value" for each series holding the point
+    // ("-" for a value that is not finite). Empty while the cursor is hidden.
     QStringList cursorReadout() const;
 
     // Dragging the plot or turning the wheel over it moves the horizontal window (fixing the
-    // axis) across the stored points; on by default.
+    // axis) across the stored points; on by default. A drag moves the points with the mouse
+    // (dragging right shows earlier points); a wheel notch moves a tenth of the window, away
+    // from the user (or tilted left) towards earlier points. Switched off, the chart leaves the
+    // wheel to its parent.
     void setPanEnabled(bool on);
     bool panEnabled() const { return panEnabled_; }
-    // Moves the horizontal window by delta points as a drag would (kept over the stored
-    // points) and emits panned(). Returns whether it moved.
+    // Moves the horizontal window by delta points as a drag would and emits panned(). Returns
+    // whether it moved (no point stored: never). The window keeps its width and stays over
+    // the stored points 0..last: one narrower than that run stays within it (from starting at
+    // point 0 to ending at the newest point); a wider one keeps the whole run in view. A move
+    // stops at that bound and never goes the other way, so a window that lies beyond a bound
+    // (a live window running ahead of the data) can still be moved back towards the points.
     bool panBy(double delta);
 
     // A dashed vertical line at a point (a trigger) and a dashed horizontal line at a level;
@@ -239,17 +264,30 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
+    void leaveEvent(QEvent *event) override;
 
 private:
     friend class StripSeries;
     friend class StripAxis;
+    struct Layout;
 
     void markDirty();
     void repaintTick();
+    void seriesCleared();
     ValueSpan shownX() const;
     ValueSpan shownY() const;
+    // Points stored in the longest series.
+    qint64 pointCount() const;
+    Layout layout(const QSize &size) const;
+    void paintFace(QPainter &painter, const Layout &layout) const;
     void paintSeries(QPainter &painter, const StripSeries &series, const QRectF &plot,
                      const ValueSpan &xr, const ValueSpan &yr) const;
+    void paintCursor(QPainter &painter, const Layout &layout) const;
+    void moveCursorTo(const QPointF &pos);
 
     std::vector<std::unique_ptr<StripSeries>> series_;
     StripAxis horizontal_;
@@ -261,6 +299,7 @@ private:
     bool timeAxis_ = false;
     std::optional<qint64> cursor_;
     bool panEnabled_ = true;
+    std::optional<double> dragX_; // the mouse's last X while a pan drag is under way
     std::optional<qint64> marker_;
     std::optional<double> level_;
 };

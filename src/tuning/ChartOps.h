@@ -31,7 +31,26 @@ void FollowHorizontally(StripChart &chart, const StripSeries &lead);
 // Vertical following: when the newest value is off the middle of the vertical axis, the
 // axis scrolls by its change from previous (only while scrolling is on), and previous
 // becomes the newest value either way. A value exactly at the middle changes nothing.
-void FollowVertically(StripChart &chart, const StripSeries &lead, double &previous, bool scrolling);
+//
+// The step alone can lose the signal for good: previous outlives Clear and reopening, so a
+// first step from a stale previous throws the axis away from the signal, and later steps of
+// 0 never bring it back. So, while scrolling is on, the sample after a fresh start (recentre
+// set: opening, Clear, a new lead signal, the end of a pause) centres the axis on its value,
+// and so does any sample the step leaves outside the axis. The axis keeps its height; an
+// automatic axis is left alone. recentre is cleared by the sample either way.
+void FollowVertically(StripChart &chart, const StripSeries &lead, double &previous, bool scrolling,
+                      bool &recentre);
+
+// Moves a fixed vertical axis, keeping its height, so that it is centred on y.
+void CentreVertically(StripChart &chart, double y);
+
+// "Follow both": when the newest value of either series is outside the fixed vertical axis,
+// the axis is centred between the two, and widened (by a tenth beyond them) when they are
+// further apart than it is high. Returns whether it moved.
+bool KeepBothInView(StripChart &chart, const StripSeries &a, const StripSeries &b);
+
+// The horizontal window, keeping its width, ending at the lead's newest point (the live end).
+void ShowNewest(StripChart &chart, const StripSeries &lead);
 
 // Zoom around the newest value: vertical lastY +- yRange, horizontal minimum lastX - xRange.
 // Stops silently at the first step that fails (no point yet, or a maximum below the

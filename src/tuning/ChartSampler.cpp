@@ -1,5 +1,10 @@
 #include "tuning/ChartSampler.h"
 
+#include <QCoreApplication>
+#include <QEvent>
+
+#include <chrono>
+
 #include "link/Transactions.h"
 #include "params/Catalogue.h"
 #include "params/DisplayRules.h"
@@ -14,7 +19,27 @@ const std::array<const char *, kChartSignalCount> ChartSignalNames{{
 
 namespace {
 constexpr int kFirstPulseItem = 5, kLastPulseItem = 7;
+
+// A sample on its way to the window. Posted below normal priority, so a request the sampler
+// hands over meanwhile goes out first and the window's drawing overlaps the next reply.
+const QEvent::Type kSampleEvent = QEvent::Type(QEvent::registerEventType());
+
+struct SampleEvent : QEvent {
+    explicit SampleEvent(ChartSample s) : QEvent(kSampleEvent), sample(std::move(s)) {}
+    ChartSample sample;
+};
 } // namespace
+
+qint64 SteadyNowNs()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+double ChartWireRate(int baud)
+{
+    return baud > 0 ? double(baud) / ((8 + 65) * 10) : 0.0;
+}
 
 QString ChartSignalText(int item, double decoded)
 {
@@ -35,6 +60,7 @@ ChartSampler::ChartSampler(DriveSession &session, const ChartSelections &selecti
 
 void ChartSampler::onFinished()
 {
+    deliverQueued();
     if (end() != End::Ended)
         return;
     if (linkFailure_)
@@ -46,6 +72,26 @@ void ChartSampler::onFinished()
 ChartSampler::~ChartSampler()
 {
     stopAndWait();
+}
+
+void ChartSampler::finish()
+{
+    stopAndWait();
+    deliverQueued();
+}
+
+void ChartSampler::deliverQueued()
+{
+    QCoreApplication::sendPostedEvents(this, kSampleEvent);
+}
+
+bool ChartSampler::event(QEvent *event)
+{
+    if (event->type() != kSampleEvent)
+        return LoopThread::event(event);
+    if (hooks_.append)
+        hooks_.append(static_cast<SampleEvent *>(event)->sample);
+    return true;
 }
 
 bool ChartSampler::round()
@@ -60,8 +106,11 @@ bool ChartSampler::round()
     ChartSample sample;
     if (counter_)
         sample.counter = ++*counter_;
+    const qint64 request = ++requests_;
+    sample.request = counter_ ? sample.counter : request;
     // The request goes out with the receive buffer emptied (sendFrame drops stale input).
     const ExchangeResult r = ReadRegisters(s_, kFirstChartRegister, kChartSignalCount);
+    sample.arrivedNs = SteadyNowNs();
     if (r.outcome == ReplyOutcome::LinkDown) {
         // A device gone is this window's link failure; taken off line, the connection says why.
         linkFailure_ = s_.linkDownReason() == DriveSession::DownReason::DeviceLost;
@@ -79,10 +128,14 @@ bool ChartSampler::round()
         if (!ok)
             return true; // dropped without a message
     }
-    s_.runOnUi([this, &sample] {
-        if (hooks_.append)
-            hooks_.append(sample);
-    });
+    if (watchAlarm_ && sample.arrivedNs - lastAlarmReadNs_ >= qint64(alarmEveryMs) * 1000000) {
+        // Only while a capture waits for an alarm: the present alarm between two samples.
+        lastAlarmReadNs_ = sample.arrivedNs;
+        const ExchangeResult alarm = CommandExchange(s_, Command::PresentAlarmRead);
+        if (alarm.good())
+            sample.alarm = NearestWhole(alarm.value(1));
+    }
+    QCoreApplication::postEvent(this, new SampleEvent(std::move(sample)), Qt::LowEventPriority);
     return true;
 }
 

@@ -30,9 +30,22 @@ inline constexpr char kChartLinkFailure[] = "통신포트 또는 케이블을 �
 
 struct ChartSample {
     int counter = 0; // requests since the last Clear, where the window counts them
+    // The request this sample answered: the counter where the window counts, else the
+    // sampler's own count of its requests.
+    qint64 request = 0;
+    qint64 arrivedNs = 0; // when the reply was taken, on the steady clock (SteadyNowNs)
     std::array<QString, kChartSignalCount> texts;
     std::array<double, kMaxChartSeries> values{}; // one per series, read back from the texts
+    // The drive's present alarm number when it was read with this sample (0: none), or -1.
+    int alarm = -1;
 };
+
+// Nanoseconds on the steady clock, the time base of ChartSample::arrivedNs.
+qint64 SteadyNowNs();
+
+// Samples per second the wire carries at a baud rate: an 8-byte request and a 65-byte reply
+// of 10 bits a byte each.
+double ChartWireRate(int baud);
 
 // The selections the sampler reads once per sample: item numbers 1..15, one per series.
 using ChartSelections = std::array<std::atomic<int>, kMaxChartSeries>;
@@ -52,13 +65,30 @@ public:
                  Hooks hooks, QObject *parent = nullptr);
     ~ChartSampler() override;
 
+    // Stops the loop, waits for it, and hands over the samples still queued for the window.
+    // The window calls this rather than stopAndWait(), so that no sample of this run comes
+    // after its Stop or Clear.
+    void finish();
+
+    // While on, the present alarm is read beside the samples, at most every alarmEveryMs.
+    void setWatchAlarm(bool on) { watchAlarm_ = on; }
+    static constexpr int alarmEveryMs = 100;
+
+    // Requests this sampler has sent.
+    qint64 requestsSent() const { return requests_; }
+
 protected:
     bool round() override;
+    bool event(QEvent *event) override;
 
 private:
     void onFinished();
+    void deliverQueued();
 
     DriveSession &s_;
+    std::atomic<bool> watchAlarm_{false};
+    std::atomic<qint64> requests_{0};
+    qint64 lastAlarmReadNs_ = 0;
     std::atomic<bool> linkFailure_{false}; // ended by a failed link: says so when finished
     const ChartSelections &selections_;
     int series_;

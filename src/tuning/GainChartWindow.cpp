@@ -1,6 +1,7 @@
 #include "tuning/GainChartWindow.h"
 
 #include <QCloseEvent>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -95,12 +96,25 @@ TForm_Chart1::TForm_Chart1(DriveSession &session, ChartMemory &memory, QWidget *
             selections_[size_t(i)] = index + 1;
             labels_[size_t(i)]->setText(combos_[size_t(i)]->currentText());
             labels_[size_t(i)]->adjustSize();
+            series_[size_t(i)]->setTitle(combos_[size_t(i)]->currentText());
+            // A new lead signal: its first sample centres the axis.
+            if (i == 0)
+                recentre_ = true;
         });
         combos_[size_t(i)] = combo;
         labels_[size_t(i)] = label;
+        series_[size_t(i)]->setTitle(combo->currentText());
         lists->addWidget(new QLabel(QStringLiteral("Series%1").arg(i + 1), this));
         lists->addWidget(combo);
     }
+    originNs_ = SteadyNowNs();
+    chart_->setTimeline(&timeline_);
+    // Looking back over the history: the view stops following until Clear or Start.
+    connect(chart_, &StripChart::panned, this, [this] { following_ = false; });
+    followBoth_ = new QCheckBox(QStringLiteral("Follow both"), this);
+    followBoth_->setObjectName(QStringLiteral("chk_FollowBoth"));
+    followBoth_->setToolTip(QStringLiteral("Keep both signals in view, not only the first"));
+    lists->addWidget(followBoth_);
 
     auto button = [this](const char *name, const char *caption) {
         auto *b = new GradRoundBtn(QLatin1String(caption), this);
@@ -153,7 +167,7 @@ TForm_Chart1::TForm_Chart1(DriveSession &session, ChartMemory &memory, QWidget *
 
     // The rows under the chart.
     auto *rows = new QGridLayout;
-    rows->addWidget(new QLabel(QStringLiteral("VD-520 Value"), this), 0, 4, Qt::AlignCenter);
+    rows->addWidget(new QLabel(QStringLiteral("VD-520 Value [rad/s]"), this), 0, 4, Qt::AlignCenter);
     for (int row = 1; row <= kGainRows; ++row) {
         const QString n = QStringLiteral("%1").arg(row, 2, 10, QLatin1Char('0'));
         rows->addWidget(new QLabel(QLatin1String(kRows[size_t(row - 1)].label), this), row, 0);
@@ -243,8 +257,13 @@ void TForm_Chart1::updateDerived()
 void TForm_Chart1::startSampler()
 {
     if (sampler_) { // one that ended itself on a link failure
-        sampler_->stopAndWait();
+        sampler_->finish();
         sampler_.reset();
+    }
+    if (!following_) { // back to the live end after looking back
+        following_ = true;
+        ShowNewest(*chart_, *series_[0]);
+        recentre_ = true;
     }
     ChartSampler::Hooks hooks;
     hooks.append = [this](const ChartSample &sample) { appendSample(sample); };
@@ -262,7 +281,7 @@ void TForm_Chart1::startSampler()
 void TForm_Chart1::stopSampler()
 {
     if (sampler_) {
-        sampler_->stopAndWait();
+        sampler_->finish();
         sampler_.reset();
     }
     running_ = false;
@@ -284,10 +303,15 @@ void TForm_Chart1::Btn_StopClick()
 
 void TForm_Chart1::appendSample(const ChartSample &sample)
 {
+    timeline_.append(double(sample.arrivedNs - originNs_) / 1e9, sample.request);
     series_[0]->append(sample.values[0], QColor::fromRgb(kLime));
     series_[1]->append(sample.values[1], QColor::fromRgb(kYellow));
+    if (!following_)
+        return;
     FollowHorizontally(*chart_, *series_[0]);
-    FollowVertically(*chart_, *series_[0], memory_.gainPrevious1, true);
+    FollowVertically(*chart_, *series_[0], memory_.gainPrevious1, true, recentre_);
+    if (followBoth_->isChecked())
+        KeepBothInView(*chart_, *series_[0], *series_[1]);
 }
 
 void TForm_Chart1::Btn_zoomClick()
@@ -307,6 +331,11 @@ void TForm_Chart1::Btn_ClearClick()
     series_[1]->clear();
     series_[0]->clear();
     ResetChartAxes(*chart_);
+    timeline_.clear();
+    originNs_ = SteadyNowNs();
+    chart_->setCursorIndex(std::nullopt);
+    recentre_ = true;
+    following_ = true;
 }
 
 void TForm_Chart1::setRow(int row)

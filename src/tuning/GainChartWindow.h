@@ -13,7 +13,9 @@
 #include "link/DriveSession.h"
 #include "tuning/ChartOps.h"
 #include "tuning/ChartSampler.h"
+#include "tuning/SampleTimeline.h"
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -54,6 +56,7 @@ public:
     QLabel *display(int row) const { return displays_.at(size_t(row - 1)); }
     QLabel *derived(int row) const { return row == 1 ? derived1_ : row == 5 ? derived5_ : nullptr; }
     QLineEdit *edit(int row) const { return edits_.at(size_t(row - 1)); }
+    const SampleTimeline &timeline() const { return timeline_; }
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -73,6 +76,11 @@ private:
     std::unique_ptr<TThread_Chart_Read1> sampler_;
     bool running_ = false;
     bool shownOnce_ = false;
+    SampleTimeline timeline_;
+    qint64 originNs_ = 0;
+    bool recentre_ = true;  // the next sample centres the vertical axis
+    bool following_ = true; // false while the user looks back over the history
+    QCheckBox *followBoth_ = nullptr;
 
     std::array<QComboBox *, 2> combos_{};
     std::array<QLabel *, 2> labels_{};

@@ -8,14 +8,11 @@
 #include <QThread>
 
 #include <cstdio>
-#include <fcntl.h>
-#include <poll.h>
-#include <termios.h>
-#include <unistd.h>
 
 #include <array>
 
 #include "../tests/SimProcess.h"
+#include "MinimalClient.h"
 #include "link/MessageService.h"
 #include "link/QtSerialDrivePort.h"
 #include "link/Receiver.h"
@@ -43,62 +40,13 @@ public:
 // The poller's four reads: start register and count.
 constexpr std::array<std::pair<uint16_t, uint16_t>, 4> kCycleReads{{{800, 10}, {700, 12}, {10, 18}, {26, 1}}};
 
-speed_t termiosSpeed(int baud)
-{
-    switch (baud) {
-    case 9600: return B9600;
-    case 19200: return B19200;
-    case 38400: return B38400;
-    case 57600: return B57600;
-    default: return B9600;
-    }
-}
-
-// The same four reads as plainly as a serial master can do them: write the request, poll()
-// until the whole reply is in, next request. Cycles per second.
+// The poller's four reads as plainly as a serial master can do them. Cycles per second.
 double minimalClient(const QString &device, int baud, int seconds)
 {
-    const int fd = ::open(device.toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
-    if (fd < 0)
-        return 0;
-    termios t{};
-    tcgetattr(fd, &t);
-    cfmakeraw(&t);
-    cfsetispeed(&t, termiosSpeed(baud));
-    cfsetospeed(&t, termiosSpeed(baud));
-    tcsetattr(fd, TCSANOW, &t);
-    tcflush(fd, TCIOFLUSH);
-    std::array<QByteArray, kCycleReads.size()> requests;
-    for (size_t i = 0; i < kCycleReads.size(); ++i)
-        requests[i] = ReadFrame(1, kCycleReads[i].first, kCycleReads[i].second);
-    auto exchange = [fd](const QByteArray &request, int replyLength) {
-        if (::write(fd, request.constData(), size_t(request.size())) != request.size())
-            return false;
-        char buffer[256];
-        int got = 0;
-        while (got < replyLength) {
-            pollfd p{fd, POLLIN, 0};
-            if (::poll(&p, 1, 1000) <= 0)
-                return false;
-            const ssize_t n = ::read(fd, buffer, sizeof buffer);
-            if (n <= 0)
-                return false;
-            got += int(n);
-        }
-        return true;
-    };
-    QElapsedTimer clock;
-    clock.start();
-    int cycles = 0;
-    while (clock.elapsed() < seconds * 1000) {
-        for (size_t i = 0; i < kCycleReads.size(); ++i)
-            if (!exchange(requests[i], 4 * kCycleReads[i].second + 5))
-                break;
-        ++cycles;
-    }
-    const double elapsed = double(clock.nsecsElapsed()) / 1e9;
-    ::close(fd);
-    return cycles / elapsed;
+    std::vector<std::pair<QByteArray, int>> exchanges;
+    for (const auto &[start, count] : kCycleReads)
+        exchanges.emplace_back(ReadFrame(1, start, count), 4 * count + 5);
+    return MinimalClientRate(device, baud, seconds, exchanges);
 }
 
 void pollAt(int baud, int seconds)

@@ -32,6 +32,8 @@
 #endif
 
 #include "../tests/SimProcess.h"
+#include "MinimalClient.h"
+#include "link/Transactions.h"
 #include "SimDrive.h"
 #include "SimulatedPort.h"
 #include "link/MessageService.h"
@@ -340,6 +342,9 @@ void chartOnWire(int baud, int seconds)
         std::printf("%6d baud: vd840-sim did not start\n", baud);
         return;
     }
+    // The yardstick first, on the same simulator: the sampler's one read, back to back.
+    const double minimal =
+        MinimalClientRate(sim.device(), baud, seconds, {{ReadFrame(1, kFirstChartRegister, kChartSignalCount), 65}});
     QtSerialDrivePort port(sim.device());
     PortSettings s;
     s.Baud = baud;
@@ -382,6 +387,22 @@ void chartOnWire(int baud, int seconds)
     const double rate = double(samples) / elapsed;
     std::printf("%6d baud: %7.2f samples/s; the wire allows %7.2f for %d bytes a sample: %5.1f%%  (%lld samples in %.2f s)\n",
                 baud, rate, wireRate, kSampleBytes, 100.0 * rate / wireRate, static_cast<long long>(samples), elapsed);
+    // Where the time between two samples goes: the bytes on the wire, the simulator and the
+    // pseudo-terminal (what the minimal client needs beyond the wire), and the tool.
+    const double wireUs = 1e6 / wireRate;
+    const double minimalUs = minimal > 0 ? 1e6 / minimal : 0;
+    const double toolUs = rate > 0 ? 1e6 / rate : 0;
+    std::printf("        minimal client %7.2f samples/s (%5.1f%% of the wire); window / minimal client %.3f (goal >= 0.97)\n",
+                minimal, 100.0 * minimal / wireRate, minimal > 0 ? rate / minimal : 0.0);
+    std::printf("        between two samples: %.0f us = wire %.0f + simulator and line %.0f + tool %.0f\n", toolUs, wireUs,
+                minimalUs - wireUs, toolUs - minimalUs);
+    const std::string m = "WIRE_" + std::to_string(baud);
+    key((m + "_MINIMAL_RATE").c_str(), minimal, 2);
+    key((m + "_MINIMAL_PERCENT").c_str(), 100.0 * minimal / wireRate, 1);
+    key((m + "_RATIO").c_str(), minimal > 0 ? rate / minimal : 0.0, 3);
+    key((m + "_GAP_US").c_str(), toolUs, 0);
+    key((m + "_LINE_US").c_str(), minimalUs - wireUs, 0);
+    key((m + "_TOOL_US").c_str(), toolUs - minimalUs, 0);
     const std::string p = "WIRE_" + std::to_string(baud);
     key((p + "_SAMPLES").c_str(), double(samples));
     key((p + "_SECONDS").c_str(), elapsed, 3);

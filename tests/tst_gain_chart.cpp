@@ -1,5 +1,6 @@
 // The gain tuning chart against the simulated drive: the reading, Set and Up/Down with
 // their effect on sampling, the derived displays, and closing back to its owner.
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -160,6 +161,46 @@ private slots:
         QCOMPARE(rig.drive->requests().value(0), readFrame(1003, 6));
         QTRY_VERIFY(!tuning->findChild<TForm_Chart1 *>());
         QVERIFY(!rig.main.isEnabled()); // the auto tuning window is still open
+    }
+
+    // The signal stays in view after Clear and after a lead signal change, whatever the
+    // previous value kept from earlier samples; the cursor reads both series at a point.
+    void followingAndTheCursor()
+    {
+        Rig rig;
+        StripChart *chart = rig.window->chart();
+        const auto inView = [chart](double y) {
+            return chart->verticalAxis().minimum() <= y && y <= chart->verticalAxis().maximum();
+        };
+        bool unit = false;
+        for (QLabel *l : rig.window->findChildren<QLabel *>())
+            unit = unit || l->text() == QStringLiteral("VD-520 Value [rad/s]");
+        QVERIFY(unit);
+
+        rig.drive->setRegister(11, 500);
+        rig.button("Btn_Start")->click();
+        QVERIFY(rig.sampling());
+        QVERIFY(inView(500));
+        rig.button("Btn_Clear")->click();
+        rig.drive->setRegister(11, -500);
+        rig.button("Btn_Start")->click();
+        QVERIFY(rig.sampling());
+        QVERIFY(inView(-500));
+        // A new lead signal while sampling (the lists stay enabled here).
+        rig.drive->setRegister(13, 5000);
+        rig.window->findChild<QComboBox *>(QStringLiteral("ComboBox_Series1"))->setCurrentIndex(2);
+        QVERIFY(rig.sampling());
+        rig.button("Btn_Stop")->click();
+        QCOMPARE(rig.window->series(1)->lastY().value(), 5000.0);
+        QVERIFY(inView(5000));
+
+        const qint64 last = rig.window->series(1)->count() - 1;
+        chart->setCursorIndex(last);
+        const QStringList readout = chart->cursorReadout();
+        QCOMPARE(readout.size(), 3);
+        QVERIFY(readout[0].startsWith(QStringLiteral("#%1").arg(rig.window->timeline().request(last))));
+        QCOMPARE(readout[1], QStringLiteral("CCW Speed Limit[RPM]: 5000"));
+        QVERIFY(readout[2].startsWith(QStringLiteral("Motor Speed[RPM]: ")));
     }
 };
 

@@ -10,6 +10,8 @@
 #include <QTest>
 #include <QWheelEvent>
 
+#include "tuning/ChartCapture.h"
+#include "tuning/ChartOps.h"
 #include "tuning/SampleTimeline.h"
 #include "tuning/StripChart.h"
 
@@ -98,6 +100,110 @@ struct PaintCounter : QObject {
 class TestStripChart : public QObject {
     Q_OBJECT
 private slots:
+    // Request numbers survive gaps; time and index map onto each other, also past the ends.
+    void timelineNumbersAndTimes()
+    {
+        SampleTimeline t;
+        QCOMPARE(t.missedRequests(), 0);
+        const qint64 requests[] = {2, 3, 4, 7, 8, 20};
+        for (int i = 0; i < 6; ++i)
+            QCOMPARE(t.append(0.01 * requests[i], requests[i]), qint64(i));
+        for (int i = 0; i < 6; ++i)
+            QCOMPARE(t.request(i), requests[i]);
+        QCOMPARE(t.missedRequests(), 14);
+        // A request number that does not rise, or a time that goes back, is kept in order.
+        t.append(0.05, 20);
+        QCOMPARE(t.request(6), qint64(21));
+        QCOMPARE(t.time(6), 0.2);
+        QCOMPARE(t.timeAt(3.5), 0.075);
+        QCOMPARE(t.indexAt(0.075), 3.5);
+        QVERIFY(qFuzzyCompare(t.indexAt(t.timeAt(-4)), -4.0));
+        QVERIFY(qFuzzyCompare(t.indexAt(t.timeAt(10)), 10.0));
+        t.clear();
+        QCOMPARE(t.count(), 0);
+        QCOMPARE(t.append(1.0, 1), 0);
+        QCOMPARE(t.request(0), 1);
+    }
+
+    // Level crossings in both directions, the pre-trigger rule, repeat and single shot, and
+    // an alarm trigger that ignores unread points.
+    void captureTriggers()
+    {
+        const auto feed = [](ChartCapture &c, long long i, double v, int alarm = -1) {
+            return c.onPoint(i, {v, 0, 0, 0}, alarm);
+        };
+        ChartCapture c;
+        TriggerSettings rising;
+        rising.level = 10;
+        rising.pre = 3;
+        rising.post = 2;
+        c.arm(rising, 0);
+        // Crossing at point 1: fewer than three points before it, so not taken.
+        QVERIFY(!feed(c, 0, 0) && !feed(c, 1, 20) && !feed(c, 2, 0));
+        QCOMPARE(c.state(), ChartCapture::State::Armed);
+        QVERIFY(!feed(c, 3, 10)); // reaching the level from below is a crossing
+        QCOMPARE(c.pendingTrigger(), std::optional<long long>(3));
+        QVERIFY(!feed(c, 4, 0));
+        QVERIFY(feed(c, 5, 0));
+        QCOMPARE(c.captured()->first, 0);
+        QCOMPARE(c.captured()->last, 5);
+        QCOMPARE(c.state(), ChartCapture::State::Captured);
+        QVERIFY(!feed(c, 6, 0) && !feed(c, 7, 50)); // single shot: nothing more
+
+        TriggerSettings falling = rising;
+        falling.edge = TriggerSettings::Edge::Falling;
+        falling.singleShot = false;
+        falling.post = 0;
+        c.arm(falling, 10);
+        QVERIFY(!feed(c, 8, 50) && !feed(c, 9, 0)); // before the arming point
+        QVERIFY(!feed(c, 10, 50));
+        QVERIFY(!feed(c, 11, std::nan("")) && !feed(c, 12, 50)); // a gap is no crossing
+        QVERIFY(feed(c, 13, 9));
+        QCOMPARE(c.captured()->trigger, 13);
+        QCOMPARE(c.state(), ChartCapture::State::Armed); // repeat: armed for the next one
+        QVERIFY(!feed(c, 14, 5));
+        QVERIFY(!feed(c, 15, 50) && feed(c, 16, 1));
+        QCOMPARE(c.captured()->trigger, 16);
+
+        TriggerSettings alarm;
+        alarm.source = TriggerSettings::Source::Alarm;
+        alarm.pre = 0;
+        alarm.post = 1;
+        c.arm(alarm, 0);
+        QVERIFY(c.watchesAlarm());
+        QVERIFY(!feed(c, 0, 0, 2)); // an alarm already present when armed is no change
+        QVERIFY(!feed(c, 1, 0, 0) && !feed(c, 2, 0, -1) && !feed(c, 3, 0, 5));
+        QCOMPARE(c.pendingTrigger(), std::optional<long long>(3));
+        QVERIFY(feed(c, 4, 0, -1));
+        QVERIFY(!c.watchesAlarm());
+        c.reset();
+        QVERIFY(!c.captured());
+    }
+
+    // Following from a stale previous value finds the signal again; "follow both" widens
+    // for two signals further apart than the axis is high.
+    void followingFindsTheSignal()
+    {
+        StripChart chart;
+        StripSeries *a = chart.addSeries(QStringLiteral("a"), Qt::green);
+        StripSeries *b = chart.addSeries(QStringLiteral("b"), Qt::yellow);
+        double previous = 500; // from an earlier run
+        bool recentre = false;
+        a->append(-500);
+        b->append(2000);
+        FollowVertically(chart, *a, previous, true, recentre);
+        QCOMPARE(chart.verticalAxis().minimum(), -600.0); // the step alone would give -1100..-900
+        QCOMPARE(chart.verticalAxis().maximum(), -400.0);
+        QVERIFY(KeepBothInView(chart, *a, *b));
+        QVERIFY(chart.verticalAxis().minimum() < -500 && chart.verticalAxis().maximum() > 2000);
+        // Off: the axis stays wherever the signal goes, the previous value follows.
+        chart.verticalAxis().setRange(-100, 100);
+        a->append(300);
+        FollowVertically(chart, *a, previous, false, recentre);
+        QCOMPARE(chart.verticalAxis().maximum(), 100.0);
+        QCOMPARE(previous, 300.0);
+    }
+
     void emptyChartIsSafe()
     {
         Rig r;

@@ -2,9 +2,15 @@
 // Usage: velmora-screenshot OUT.png [GROUP]   (under a display, e.g. xvfb-run)
 // With GROUP (1 to 9) the picture is of that parameter page instead; with "download FILE"
 // it is of the write-to-drive window previewing FILE; with input, jog, autojog, manual or
-// monitor of that window.
+// monitor of that window; "capture" is the monitoring window holding a captured step
+// response with the cursor on it.
 #include <QApplication>
+#include <QCheckBox>
+#include <QCursor>
+#include <QDoubleSpinBox>
 #include <QPushButton>
+#include <QSpinBox>
+#include <QTest>
 #include <QElapsedTimer>
 #include <QScreen>
 #include <QTimer>
@@ -17,6 +23,10 @@
 #include "link/MessageService.h"
 #include "shell/CommDialogs.h"
 #include "shell/MainWindow.h"
+#include "tuning/MonitorWindow.h"
+#include "tuning/StripChart.h"
+
+#include <cmath>
 
 using namespace velmora;
 
@@ -64,6 +74,46 @@ int main(int argc, char *argv[])
             return false;
         return true;
     };
+    if (mode == "capture") {
+        // A speed step and the motor's damped answer, played into the drive's registers; the
+        // capture waits for the command to cross 250 rpm.
+        main.Monitor1Click();
+        auto *window = main.findChild<TForm_Chart *>();
+        if (!window)
+            return 1;
+        window->findChild<QDoubleSpinBox *>(QStringLiteral("spn_TriggerLevel"))->setValue(250);
+        window->findChild<QSpinBox *>(QStringLiteral("spn_PreSamples"))->setValue(60);
+        window->findChild<QSpinBox *>(QStringLiteral("spn_PostSamples"))->setValue(240);
+        QElapsedTimer clock;
+        clock.start();
+        QTimer signal;
+        QObject::connect(&signal, &QTimer::timeout, [&] {
+            const double t = double(clock.elapsed()) / 1000.0 - 1.0; // the step comes at 1 s
+            const double command = t < 0 ? 100 : 400;
+            const double answer = t < 0 ? 100 : 400 - 300 * std::exp(-3 * t) * std::cos(9 * t);
+            drive->setRegister(11, command);
+            drive->setRegister(12, answer);
+            drive->setRegister(19, 20 + (t < 0 ? 0 : 60 * std::exp(-2 * t)));
+            drive->setRegister(20, 80);
+        });
+        signal.start(5);
+        window->findChild<QCheckBox *>(QStringLiteral("chk_TimeAxis"))->setChecked(true);
+        window->findChild<QPushButton *>(QStringLiteral("btn_Arm"))->click();
+        window->findChild<QPushButton *>(QStringLiteral("Btn_Start"))->click();
+        while (window->capture().state() != ChartCapture::State::Captured && clock.elapsed() < 10000)
+            QTest::qWait(20);
+        QTest::qWait(300);
+        window->findChild<QPushButton *>(QStringLiteral("Btn_Stop"))->click();
+        signal.stop();
+        if (const auto w = window->capture().captured()) {
+            window->chart(1)->setCursorIndex(w->trigger + 40);
+            window->chart(2)->setCursorIndex(w->trigger + 40);
+        }
+        QTest::qWait(100);
+        const bool ok = window->grab().save(QString::fromLocal8Bit(argv[1]));
+        main.stopPoller();
+        return ok ? 0 : 1;
+    }
     if (mode == "station") { // the on-line dialog, as it opens
         TForm_ID dialog(&main);
         dialog.show();

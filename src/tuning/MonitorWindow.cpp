@@ -321,10 +321,14 @@ void TForm_Chart::buildTools(QWidget *tools)
     csv->setToolTip(QStringLiteral("Every stored sample with its number and time"));
     connect(csv, &QPushButton::clicked, this, [this] { saveCsv(); });
     rate_ = named(new QLabel(tools), "lbl_Rate");
+    saveCapture_ = named(new QPushButton(QStringLiteral("Save Capture"), tools), "btn_SaveCapture");
+    saveCapture_->setEnabled(false);
+    connect(saveCapture_, &QPushButton::clicked, this, [this] { saveCapture(); });
     row1->addWidget(pause_);
     row1->addWidget(timeAxis_);
     row1->addWidget(followBoth_);
     row1->addWidget(csv);
+    row1->addWidget(saveCapture_);
     row1->addWidget(rate_, 1);
 
     // Row 2: capture on a trigger.
@@ -338,14 +342,17 @@ void TForm_Chart::buildTools(QWidget *tools)
     triggerLevel_ = named(new QDoubleSpinBox(tools), "spn_TriggerLevel");
     triggerLevel_->setRange(-1e6, 1e6);
     triggerLevel_->setDecimals(1);
+    triggerLevel_->setMaximumWidth(80);
     triggerLevel_->setToolTip(QStringLiteral("Trigger level"));
     preSamples_ = named(new QSpinBox(tools), "spn_PreSamples");
     preSamples_->setRange(0, 100000);
     preSamples_->setValue(100);
+    preSamples_->setMaximumWidth(76);
     preSamples_->setToolTip(QStringLiteral("Samples kept before the trigger"));
     postSamples_ = named(new QSpinBox(tools), "spn_PostSamples");
     postSamples_->setRange(0, 100000);
     postSamples_->setValue(100);
+    postSamples_->setMaximumWidth(76);
     postSamples_->setToolTip(QStringLiteral("Samples after the trigger"));
     singleShot_ = named(new QCheckBox(QStringLiteral("Single"), tools), "chk_SingleShot");
     singleShot_->setChecked(true);
@@ -355,22 +362,19 @@ void TForm_Chart::buildTools(QWidget *tools)
         const ChartCapture::State state = capture_.state();
         armCapture(state != ChartCapture::State::Armed && state != ChartCapture::State::Filling);
     });
-    saveCapture_ = named(new QPushButton(QStringLiteral("Save Capture"), tools), "btn_SaveCapture");
-    saveCapture_->setEnabled(false);
-    connect(saveCapture_, &QPushButton::clicked, this, [this] { saveCapture(); });
     captureState_ = named(new QLabel(QStringLiteral("Off"), tools), "lbl_Capture");
     row2->addWidget(new QLabel(QStringLiteral("Capture on"), tools));
     row2->addWidget(triggerSource_);
     row2->addWidget(triggerEdge_);
     row2->addWidget(new QLabel(QStringLiteral("at"), tools));
     row2->addWidget(triggerLevel_);
-    row2->addWidget(new QLabel(QStringLiteral("before"), tools));
+    row2->addWidget(new QLabel(QStringLiteral("pre"), tools));
     row2->addWidget(preSamples_);
-    row2->addWidget(new QLabel(QStringLiteral("after"), tools));
+    row2->addWidget(new QLabel(QStringLiteral("post"), tools));
     row2->addWidget(postSamples_);
     row2->addWidget(singleShot_);
     row2->addWidget(arm_);
-    row2->addWidget(saveCapture_);
+    captureState_->setMinimumWidth(0);
     row2->addWidget(captureState_, 1);
     rows->addLayout(row1);
     rows->addLayout(row2);
@@ -685,10 +689,11 @@ double TForm_Chart::wireLimit() const
 
 QString TForm_Chart::rateText() const
 {
-    const double wire = wireLimit();
+    const auto *port = qobject_cast<const ComPort *>(s_.port());
+    // The built-in simulated drive has no wire to be limited by.
+    const double wire = port && !port->settings().simulate ? wireLimit() : 0.0;
     QString text = QStringLiteral("%1 samples/s, dropped %2").arg(achievedRate(), 0, 'f', 0).arg(droppedSamples());
     if (wire > 0) {
-        const auto *port = qobject_cast<const ComPort *>(s_.port());
         text += QStringLiteral(", wire limit %1/s at %2 baud").arg(wire, 0, 'f', 1).arg(port->settings().Baud);
     }
     return text;

@@ -12,6 +12,7 @@
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QComboBox>
 #include <QTest>
 
 #include "FaultTools.h"
@@ -203,9 +204,18 @@ struct Sequence {
             rig.main.Monitor1Click();
             auto *chart = qobject_cast<TForm_Chart *>(rig.main.childWindows().current());
             QVERIFY(chart);
+            // An alarm capture puts the alarm reads between the samples.
+            if (pick(2)) {
+                chart->findChild<QComboBox *>(QStringLiteral("cmb_TriggerSource"))->setCurrentIndex(4);
+                chart->armCapture(true);
+            }
             chart->Btn_StartClick();
             QTest::qWait(150 + pick(400));
-            chart->Btn_StopClick();
+            if (pick(2))
+                chart->setPaused(true);
+            QTest::qWait(pick(200));
+            if (pick(2))
+                chart->Btn_StopClick(); // else closed while it samples
             closeChild();
             break;
         }

@@ -201,6 +201,22 @@ private slots:
         QVERIFY(readout[0].startsWith(QStringLiteral("#%1").arg(rig.window->timeline().request(last))));
         QCOMPARE(readout[1], QStringLiteral("CCW Speed Limit[RPM]: 5000"));
         QVERIFY(readout[2].startsWith(QStringLiteral("Motor Speed[RPM]: ")));
+
+        // Looking back while sampling holds the view; Live returns to the newest samples.
+        rig.button("Btn_Start")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(rig.window->series(1)->count() > 300, 10000);
+        QVERIFY(chart->panBy(-100));
+        auto *live = rig.window->findChild<QPushButton *>(QStringLiteral("btn_Live"));
+        QVERIFY(live->isEnabled());
+        const double held = chart->horizontalAxis().maximum();
+        QVERIFY(rig.sampling());
+        QCOMPARE(chart->horizontalAxis().maximum(), held);
+        live->click();
+        QVERIFY(!live->isEnabled());
+        QVERIFY(rig.sampling());
+        rig.button("Btn_Stop")->click();
+        QCOMPARE(chart->horizontalAxis().maximum(), double(rig.window->series(1)->lastX().value()));
+        QVERIFY(inView(5000));
     }
 };
 

@@ -109,12 +109,21 @@ TForm_Chart1::TForm_Chart1(DriveSession &session, ChartMemory &memory, QWidget *
     }
     originNs_ = SteadyNowNs();
     chart_->setTimeline(&timeline_);
-    // Looking back over the history: the view stops following until Clear or Start.
-    connect(chart_, &StripChart::panned, this, [this] { following_ = false; });
+    // Looking back over the history: the view stops following until Live (or Clear, Start).
+    live_ = new QPushButton(QStringLiteral("Live"), this);
+    live_->setObjectName(QStringLiteral("btn_Live"));
+    live_->setToolTip(QStringLiteral("Back to the newest samples after looking back"));
+    live_->setEnabled(false);
+    connect(live_, &QPushButton::clicked, this, &TForm_Chart1::showLive);
+    connect(chart_, &StripChart::panned, this, [this] {
+        following_ = false;
+        live_->setEnabled(true);
+    });
     followBoth_ = new QCheckBox(QStringLiteral("Follow both"), this);
     followBoth_->setObjectName(QStringLiteral("chk_FollowBoth"));
     followBoth_->setToolTip(QStringLiteral("Keep both signals in view, not only the first"));
     lists->addWidget(followBoth_);
+    lists->addWidget(live_);
 
     auto button = [this](const char *name, const char *caption) {
         auto *b = new GradRoundBtn(QLatin1String(caption), this);
@@ -260,11 +269,7 @@ void TForm_Chart1::startSampler()
         sampler_->finish();
         sampler_.reset();
     }
-    if (!following_) { // back to the live end after looking back
-        following_ = true;
-        ShowNewest(*chart_, *series_[0]);
-        recentre_ = true;
-    }
+    showLive();
     ChartSampler::Hooks hooks;
     hooks.append = [this](const ChartSample &sample) { appendSample(sample); };
     hooks.linkFailed = [this] {
@@ -276,6 +281,18 @@ void TForm_Chart1::startSampler()
     running_ = true;
     start_->setEnabled(false);
     close_->setEnabled(false);
+}
+
+void TForm_Chart1::showLive()
+{
+    live_->setEnabled(false);
+    if (following_)
+        return;
+    following_ = true;
+    ShowNewest(*chart_, *series_[0]);
+    recentre_ = true;
+    if (const std::optional<double> y = series_[0]->lastY(); y && !chart_->verticalAxis().automatic())
+        CentreVertically(*chart_, *y);
 }
 
 void TForm_Chart1::stopSampler()
@@ -336,6 +353,7 @@ void TForm_Chart1::Btn_ClearClick()
     chart_->setCursorIndex(std::nullopt);
     recentre_ = true;
     following_ = true;
+    live_->setEnabled(false);
 }
 
 void TForm_Chart1::setRow(int row)

@@ -64,6 +64,8 @@ protected:
 
 private:
     void startSampler();
+    // Back to the newest samples after the user looked back over the history.
+    void showLive();
     void stopSampler();
     void appendSample(const ChartSample &sample);
     void updateDerived();
@@ -81,6 +83,7 @@ private:
     bool recentre_ = true;  // the next sample centres the vertical axis
     bool following_ = true; // false while the user looks back over the history
     QCheckBox *followBoth_ = nullptr;
+    QPushButton *live_ = nullptr;
 
     std::array<QComboBox *, 2> combos_{};
     std::array<QLabel *, 2> labels_{};

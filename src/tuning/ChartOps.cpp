@@ -108,19 +108,26 @@ void ResetChartAxes(StripChart &chart)
     v.setMaximum(100);
 }
 
-bool SaveChartAsBmp(const StripChart &chart, MessageService &messages)
+bool SaveChartFile(MessageService &messages, const QString &suffix, const QString &what,
+                   const std::function<bool(const QString &, QString *)> &write)
 {
-    QString path = messages.chooseSaveFile(QStringLiteral("Save"), QStringLiteral("*.bmp"));
+    QString path = messages.chooseSaveFile(QStringLiteral("Save"), QStringLiteral("*.") + suffix);
     if (path.isEmpty())
         return false;
     if (QFileInfo(path).suffix().isEmpty())
-        path += QStringLiteral(".bmp");
+        path += QLatin1Char('.') + suffix;
     QString error;
-    if (!chart.saveBmp(path, &error)) {
-        messages.error(QStringLiteral("The chart could not be saved as %1.").arg(path), error);
+    if (!write(path, &error)) {
+        messages.error(QStringLiteral("The %1 could not be saved as %2.").arg(what, path), error);
         return false;
     }
     return true;
+}
+
+bool SaveChartAsBmp(const StripChart &chart, MessageService &messages)
+{
+    return SaveChartFile(messages, QStringLiteral("bmp"), QStringLiteral("chart"),
+                         [&chart](const QString &path, QString *error) { return chart.saveBmp(path, error); });
 }
 
 } // namespace velmora

@@ -586,18 +586,9 @@ std::vector<const StripSeries *> TForm_Chart::seriesList() const
 
 bool TForm_Chart::writeCsv(long long first, long long last)
 {
-    MessageService &messages = *s_.messages();
-    QString path = messages.chooseSaveFile(QStringLiteral("Save"), QStringLiteral("*.csv"));
-    if (path.isEmpty())
-        return false;
-    if (QFileInfo(path).suffix().isEmpty())
-        path += QStringLiteral(".csv");
-    QString error;
-    if (!SaveChartCsv(path, ChartCsv(timeline_, seriesList(), signalHeadings(), first, last), &error)) {
-        messages.error(QStringLiteral("The samples could not be saved as %1.").arg(path), error);
-        return false;
-    }
-    return true;
+    const QByteArray csv = ChartCsv(timeline_, seriesList(), signalHeadings(), first, last);
+    return SaveChartFile(*s_.messages(), QStringLiteral("csv"), QStringLiteral("samples"),
+                         [&csv](const QString &path, QString *error) { return SaveChartCsv(path, csv, error); });
 }
 
 bool TForm_Chart::saveCsv()

@@ -3,7 +3,10 @@
 // once froze the tool, stacked message boxes, showed something the drive never sent, or
 // let one request's reply answer another.
 #include <QLoggingCategory>
+#include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
+#include <QTemporaryDir>
 #include <QPointer>
 #include <QRegularExpression>
 #include <QTest>
@@ -11,7 +14,9 @@
 #include "FaultTools.h"
 #include "MainRig.h"
 #include "SimLinkRig.h"
+#include "link/FrameLog.h"
 #include "link/LinkLog.h"
+#include "shell/LinkPanel.h"
 #include "link/LoopThread.h"
 #include "link/Receiver.h"
 #include "link/Texts.h"
@@ -20,6 +25,7 @@
 #include "params/ParamPages.h"
 #include "testop/JogWindow.h"
 #include "tuning/MonitorWindow.h"
+#include "tuning/StripChart.h"
 #include "widgets/ALed.h"
 
 using namespace velmora;
@@ -399,6 +405,66 @@ private slots:
         QVERIFY(wire[0].contains(QString::fromLatin1(read1(304).toHex(' '))));
         QVERIFY(wire[0].contains(QStringLiteral("good")));
         QVERIFY(wire[1].contains(QStringLiteral("no reply")));
+    }
+
+    // The link panel counts what the drive's traffic log shows, keeps the last frames and is
+    // reachable with Ctrl+L while a child window has the main window disabled.
+    void linkPanelCountsWhatTheDriveSaw()
+    {
+        MainRig rig;
+        QTemporaryDir dir;
+        rig.usePort(1);
+        rig.drive->clearTraffic();
+        QVERIFY(rig.main.onLineSequence(QStringLiteral("1")));
+        QVERIFY(rig.waitPollCycles(2));
+        rig.drive->dropNextReplies(1);
+        QVERIFY(rig.waitPollCycles(2));
+        rig.drive->exceptionNextReplies(1, 3);
+        QVERIFY(rig.waitPollCycles(2));
+
+        rig.main.Monitor1Click();
+        auto *monitor = rig.main.findChild<TForm_Chart *>();
+        QVERIFY(monitor && !rig.main.isEnabled());
+        QTest::keyClick(monitor, Qt::Key_L, Qt::ControlModifier);
+        TForm_Link *panel = nullptr;
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (auto *p = qobject_cast<TForm_Link *>(w); p && p->isVisible())
+                panel = p;
+        QVERIFY(panel);
+        QVERIFY(panel->isEnabled());
+        QCOMPARE(rig.main.openLinkPanel(), panel); // one panel for the run
+        monitor->Btn_StartClick();
+        QTRY_VERIFY(monitor->series(1)->count() >= 3);
+        QVERIFY(rig.main.linkActivity().startsWith(QStringLiteral("monitoring chart")));
+        monitor->close();
+        QTRY_VERIFY(rig.main.isEnabled());
+        QTRY_VERIFY(rig.main.poller());
+        QVERIFY(rig.waitPollCycles(1));
+        rig.main.stopPoller();
+
+        panel->refresh();
+        const auto shown = [panel](const char *name) { return panel->findChild<QLabel *>(QLatin1String(name))->text().toLongLong(); };
+        const QList<QByteArray> requests = rig.drive->requests();
+        QCOMPARE(shown("lbl_Requests"), qint64(requests.size()));
+        QCOMPARE(shown("lbl_Timeouts"), 1);
+        QCOMPARE(shown("lbl_Refused"), 1);
+        QCOMPARE(shown("lbl_Good"), qint64(requests.size()) - 2);
+        QCOMPARE(shown("lbl_Bad"), 0);
+
+        // The last frames: the newest request and its reply as the drive logged them.
+        const QStringList lines = panel->framesText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(quint64(lines.size()), std::min<quint64>(FrameLog::kKeep, rig.main.session().frameLog.added()));
+        const QString lastRequest = QString::fromLatin1(requests.last().toHex(' ').toUpper());
+        const QString lastReply = QString::fromLatin1(rig.drive->replies().last().toHex(' ').toUpper());
+        QVERIFY2(lines[lines.size() - 2].contains(QStringLiteral(">  ") + lastRequest), qPrintable(lines[lines.size() - 2]));
+        QVERIFY(lines[lines.size() - 2].endsWith(QStringLiteral("good")));
+        QVERIFY(lines.last().contains(QStringLiteral("<  ") + lastReply));
+
+        rig.messages.files = {dir.filePath(QStringLiteral("frames"))};
+        QVERIFY(panel->saveFrames());
+        QFile saved(dir.filePath(QStringLiteral("frames.txt")));
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(saved.readAll()), panel->framesText());
     }
 };
 

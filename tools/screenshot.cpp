@@ -3,7 +3,7 @@
 // With GROUP (1 to 9) the picture is of that parameter page instead; with "download FILE"
 // it is of the write-to-drive window previewing FILE; with input, jog, autojog, manual or
 // monitor of that window; "capture" is the monitoring window holding a captured step
-// response with the cursor on it.
+// response with the cursor on it; "link" the link panel.
 #include <QApplication>
 #include <QCheckBox>
 #include <QCursor>
@@ -22,6 +22,7 @@
 #include "SimulatedPort.h"
 #include "link/MessageService.h"
 #include "shell/CommDialogs.h"
+#include "shell/LinkPanel.h"
 #include "shell/MainWindow.h"
 #include "tuning/MonitorWindow.h"
 #include "tuning/StripChart.h"
@@ -111,6 +112,15 @@ int main(int argc, char *argv[])
         }
         QTest::qWait(100);
         const bool ok = window->grab().save(QString::fromLocal8Bit(argv[1]));
+        main.stopPoller();
+        return ok ? 0 : 1;
+    }
+    if (mode == "link") { // the link panel after a little polling
+        QTest::qWait(800);
+        TForm_Link *panel = main.openLinkPanel();
+        QTest::qWait(1200);
+        panel->refresh();
+        const bool ok = panel->grab().save(QString::fromLocal8Bit(argv[1]));
         main.stopPoller();
         return ok ? 0 : 1;
     }

@@ -146,8 +146,9 @@ ExchangeResult DriveSession::exchange(QByteArray request, int replyBytes)
     if (drainPending_)
         drainLine();
     ++counters.requests;
+    counters.bytesSent += quint64(request.size());
     const qint64 sentAt = LinkClockMs();
-    QByteArray logged = WireLogEnabled() ? request : QByteArray();
+    const QByteArray logged = request; // shared, not copied
     handOverSend(std::move(request), replyBytes);
     result.outcome = waitForReply();
     switch (result.outcome) {
@@ -175,8 +176,13 @@ ExchangeResult DriveSession::exchange(QByteArray request, int replyBytes)
         failedAtMs_ = LinkClockMs();
         drainPending_ = true;
     }
+    counters.bytesAnswered += quint64(result.reply.size());
+    const qint64 endedAt = LinkClockMs();
+    frameLog.add({sentAt, true, logged, QString::fromLatin1(OutcomeName(result.outcome))});
+    if (!result.reply.isEmpty())
+        frameLog.add({endedAt, false, result.reply, {}});
     if (WireLogEnabled())
-        LogExchange(logged, result.reply, OutcomeName(result.outcome), LinkClockMs() - sentAt);
+        LogExchange(logged, result.reply, OutcomeName(result.outcome), endedAt - sentAt);
     return result;
 }
 

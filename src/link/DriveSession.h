@@ -14,6 +14,7 @@
 #include <QObject>
 #include <QStringList>
 
+#include "link/FrameLog.h"
 #include "link/FrameCodec.h"
 #include "link/ReplyEvent.h"
 
@@ -105,6 +106,8 @@ struct LinkCounters {
     std::atomic<quint64> linkDown{0};
     std::atomic<quint64> lateBytesDiscarded{0};
     std::atomic<quint64> repliesTaken{0}; // every whole reply the receiver took, good or not
+    std::atomic<quint64> bytesSent{0};    // request bytes
+    std::atomic<quint64> bytesAnswered{0}; // bytes of the replies handed to a request
 };
 
 // What the receiver will accept as the reply to the request just sent.
@@ -132,6 +135,7 @@ public:
     ReplyState reply;
     LinkState link;
     LinkCounters counters;
+    FrameLog frameLog;
     ReplyEvent replyEvent;
     ExpectedReply expected;
     int responseWaitMs = kResponseWaitMs;

@@ -1,5 +1,7 @@
 #include "link/MessageService.h"
 
+#include <QFileInfo>
+
 #include <cstdio>
 
 namespace velmora {
@@ -51,6 +53,22 @@ void ConsoleMessageService::error(const QString &text, const QString &detail)
         std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
     else
         std::fprintf(stderr, "%s: %s\n", text.toLocal8Bit().constData(), detail.toLocal8Bit().constData());
+}
+
+bool SaveThroughDialog(MessageService &messages, const QString &suffix, const QString &what,
+                       const std::function<bool(const QString &, QString *)> &write)
+{
+    QString path = messages.chooseSaveFile(QStringLiteral("Save"), QStringLiteral("*.") + suffix);
+    if (path.isEmpty())
+        return false;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QLatin1Char('.') + suffix;
+    QString error;
+    if (!write(path, &error)) {
+        messages.error(QStringLiteral("The %1 could not be saved as %2.").arg(what, path), error);
+        return false;
+    }
+    return true;
 }
 
 } // namespace velmora

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 #include <deque>
 
 namespace velmora {
@@ -47,5 +49,11 @@ public:
     QString chooseOpenFile(const QString &, const QString &) override { return {}; }
     QString chooseSaveFile(const QString &, const QString &) override { return {}; }
 };
+
+// Asks for a file name through the save dialog (suffix added when the name has none) and
+// writes it; cancelling does nothing, a failure is reported in the error box naming `what`.
+// Returns whether a file was written.
+bool SaveThroughDialog(MessageService &messages, const QString &suffix, const QString &what,
+                       const std::function<bool(const QString &path, QString *error)> &write);
 
 } // namespace velmora

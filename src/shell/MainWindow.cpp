@@ -1,6 +1,7 @@
 #include "shell/MainWindow.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
@@ -34,6 +35,7 @@
 #include "tuning/MonitorWindow.h"
 #include "shell/ConnectionWindow.h"
 #include "shell/FileCommands.h"
+#include "shell/LinkPanel.h"
 #include "widgets/ProcessWindow.h"
 #include "widgets/ALed.h"
 #include "widgets/GradientWidgets.h"
@@ -132,11 +134,63 @@ TForm_Main::TForm_Main(MessageService &messages, QWidget *parent)
     // Processing window is shown exactly while a drive window holds the main one disabled.
     process_ = std::make_unique<TForm_Process>();
     process_->hide();
+    qApp->installEventFilter(this); // Ctrl+L for the link panel from every window
 }
 
 TForm_Main::~TForm_Main()
 {
+    qApp->removeEventFilter(this);
+    linkPanel_.reset();
     connection_.shutdown(); // the poller's steps touch this window's controls
+}
+
+TForm_Link *TForm_Main::openLinkPanel()
+{
+    if (!linkPanel_) {
+        TForm_Link::Sources sources;
+        sources.activity = [this] { return linkActivity(); };
+        sources.baud = [this] { return port().settings().simulate ? 0 : int(port().settings().Baud); };
+        linkPanel_ = std::make_unique<TForm_Link>(session(), std::move(sources));
+    }
+    linkPanel_->show();
+    linkPanel_->raise();
+    linkPanel_->activateWindow();
+    return linkPanel_.get();
+}
+
+QString TForm_Main::linkActivity()
+{
+    if (auto *chart = findChild<TForm_Chart *>(); chart && chart->running())
+        return QStringLiteral("monitoring chart %1 samples/s").arg(chart->achievedRate(), 0, 'f', 0);
+    TThread_ST_ALS_READ *poller = this->poller();
+    if (!poller) {
+        activityMark_ = {};
+        return {};
+    }
+    // Cycles per second since the panel last asked.
+    const qint64 now = LinkClockMs();
+    const qint64 cycles = poller->cyclesDone();
+    QString text = QStringLiteral("status poller");
+    if (activityMark_.source == poller && now > activityMark_.atMs)
+        text += QStringLiteral(" %1 cycles/s").arg(double(cycles - activityMark_.count) * 1000.0 / double(now - activityMark_.atMs), 0, 'f', 1);
+    activityMark_ = {poller, cycles, now};
+    return text;
+}
+
+bool TForm_Main::eventFilter(QObject *watched, QEvent *event)
+{
+    // Ctrl+L reaches the panel from every window, also while this one is disabled.
+    if (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_L && key->modifiers() == Qt::ControlModifier && watched->isWidgetType()
+            && static_cast<QWidget *>(watched)->window() != this) {
+            if (event->type() == QEvent::KeyPress)
+                openLinkPanel();
+            event->accept();
+            return event->type() == QEvent::KeyPress;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 QPushButton *TForm_Main::addButton(QWidget *parent, const char *name, const char *caption, const QRect &geometry,
@@ -315,6 +369,12 @@ void TForm_Main::buildMenus()
     connect(item(tools, "Download1", "Write(PC->SERVO)"), &QAction::triggered, this, &TForm_Main::Download1Click);
     connect(item(tools, "UpLoad1", "Read(PC<-SERVO)"), &QAction::triggered, this, &TForm_Main::UpLoad1Click);
     tools->menuAction()->setEnabled(false);
+
+    QMenu *view = bar->addMenu(QStringLiteral("View"));
+    view->setObjectName(QStringLiteral("View1"));
+    QAction *link = item(view, "Link1", "Link");
+    link->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    connect(link, &QAction::triggered, this, [this] { openLinkPanel(); });
 
     QMenu *help = bar->addMenu(QStringLiteral("Help"));
     help->setObjectName(QStringLiteral("Help1"));

@@ -34,6 +34,8 @@ class TForm_Process;
 
 class FileCommands;
 
+class TForm_Link;
+
 class TForm_Main : public QMainWindow, public PollerHost, public MonitorView, public ConnectionView {
     Q_OBJECT
 public:
@@ -62,6 +64,12 @@ public:
     ParamTexts &paramTexts() { return paramTexts_; }
     // What the chart windows keep between openings.
     ChartMemory &chartMemory() { return chartMemory_; }
+
+    // View -> Link (also Ctrl+L from any window of the program): the link panel, shown and
+    // raised; one panel for the run.
+    TForm_Link *openLinkPanel();
+    // What polls or samples now and how fast, for the panel.
+    QString linkActivity();
 
     // "Read(PC<-SERVO)": every group from the drive into a parameter file.
     void UpLoad1Click();
@@ -147,6 +155,7 @@ public:
     static const char *driveMakerWebAddress();
 
 protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
@@ -166,6 +175,12 @@ private:
     ChildWindowProtocol children_;
     std::unique_ptr<TForm_Process> process_;
     std::unique_ptr<FileCommands> files_;
+    std::unique_ptr<TForm_Link> linkPanel_;
+    struct ActivityMark {
+        const void *source = nullptr;
+        qint64 count = 0;
+        qint64 atMs = 0;
+    } activityMark_;
 
     std::array<QLabel *, 18> statusBoxes_{};
     std::array<ThhALed *, 12> inputLamps_{};

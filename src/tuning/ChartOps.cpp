@@ -108,25 +108,9 @@ void ResetChartAxes(StripChart &chart)
     v.setMaximum(100);
 }
 
-bool SaveChartFile(MessageService &messages, const QString &suffix, const QString &what,
-                   const std::function<bool(const QString &, QString *)> &write)
-{
-    QString path = messages.chooseSaveFile(QStringLiteral("Save"), QStringLiteral("*.") + suffix);
-    if (path.isEmpty())
-        return false;
-    if (QFileInfo(path).suffix().isEmpty())
-        path += QLatin1Char('.') + suffix;
-    QString error;
-    if (!write(path, &error)) {
-        messages.error(QStringLiteral("The %1 could not be saved as %2.").arg(what, path), error);
-        return false;
-    }
-    return true;
-}
-
 bool SaveChartAsBmp(const StripChart &chart, MessageService &messages)
 {
-    return SaveChartFile(messages, QStringLiteral("bmp"), QStringLiteral("chart"),
+    return SaveThroughDialog(messages, QStringLiteral("bmp"), QStringLiteral("chart"),
                          [&chart](const QString &path, QString *error) { return chart.saveBmp(path, error); });
 }
 

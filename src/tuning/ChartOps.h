@@ -67,12 +67,6 @@ bool AutoScaleChart(StripChart &chart, const StripSeries &lead, double xRange);
 // never puts the minimum above the maximum whatever the axes held.
 void ResetChartAxes(StripChart &chart);
 
-// Asks for a file name through the save dialog (suffix added when the name has none) and
-// writes it; cancelling does nothing, a failure is reported in the error box naming `what`.
-// Returns whether a file was written.
-bool SaveChartFile(MessageService &messages, const QString &suffix, const QString &what,
-                   const std::function<bool(const QString &path, QString *error)> &write);
-
 // Save as BMP through the save dialog ("bmp" added when the name has none). Cancelling
 // does nothing; a failure is reported in the error box. Returns whether a file was written.
 bool SaveChartAsBmp(const StripChart &chart, MessageService &messages);

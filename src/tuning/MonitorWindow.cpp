@@ -587,7 +587,7 @@ std::vector<const StripSeries *> TForm_Chart::seriesList() const
 bool TForm_Chart::writeCsv(long long first, long long last)
 {
     const QByteArray csv = ChartCsv(timeline_, seriesList(), signalHeadings(), first, last);
-    return SaveChartFile(*s_.messages(), QStringLiteral("csv"), QStringLiteral("samples"),
+    return SaveThroughDialog(*s_.messages(), QStringLiteral("csv"), QStringLiteral("samples"),
                          [&csv](const QString &path, QString *error) { return SaveChartCsv(path, csv, error); });
 }
 

@@ -185,6 +185,30 @@ private slots:
         QCOMPARE(rig.page->findChild<QLabel *>(QStringLiteral("STextP3_05_1"))->text(), QStringLiteral("254.34"));
     }
 
+    // Every row tells its range, kind, guard and list items; a refused value names the range
+    // on the page's status line, and a good Set clears it.
+    void rowHelpAndTheRangeOfARefusal()
+    {
+        PageRig rig(3);
+        QWidget *gain = rig.page->entry(4); // P3-05 SC Loop Gain1 [Hz], 0 to 1000
+        QVERIFY(gain->toolTip().startsWith(QStringLiteral("P3-05")));
+        QVERIFY2(gain->toolTip().contains(QStringLiteral("Range: 0 to 1000 Hz")), qPrintable(gain->toolTip()));
+        QCOMPARE(rig.page->valueDisplay(4)->toolTip(), gain->toolTip());
+        QVERIFY(rig.page->entry(0)->toolTip().contains(QStringLiteral("Items:\n  1\n  2")));
+        qobject_cast<QLineEdit *>(gain)->setText(QStringLiteral("1200"));
+        rig.page->setClicked(4);
+        QVERIFY(rig.writes().isEmpty());
+        QCOMPARE(rig.page->statusLine()->text(), QStringLiteral("P3-05: \"1200\" refused; it takes 0 to 1000 Hz"));
+        qobject_cast<QLineEdit *>(gain)->setText(QStringLiteral("40"));
+        rig.page->setClicked(4);
+        QCOMPARE(rig.writes().size(), 1);
+        QVERIFY(rig.page->statusLine()->text().isEmpty());
+
+        PageRig motor(1);
+        const QString help = motor.page->entry(0)->toolTip(); // the motor list, written by position
+        QVERIFY2(help.contains(QStringLiteral("Items (number written = item):\n  0 = ")), qPrintable(help.left(200)));
+    }
+
     void parameterInitialisation()
     {
         PageRig rig(2);

@@ -1,5 +1,6 @@
 #include "params/Catalogue.h"
 
+#include <QStringList>
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -139,6 +140,55 @@ QString ParamIdForAddress(uint16_t address)
     if (holds(JogDefs, address) || holds(AutoJogDefs, address))
         return numberedId("JOG", address - 999);
     return QString();
+}
+
+} // namespace velmora
+
+namespace velmora {
+
+QString RowUnit(const ParamRow &row)
+{
+    const QString name = QString::fromUtf8(row.name);
+    const qsizetype open = name.lastIndexOf(QLatin1Char('['));
+    const qsizetype close = name.lastIndexOf(QLatin1Char(']'));
+    return open >= 0 && close > open ? name.mid(open + 1, close - open - 1).trimmed() : QString();
+}
+
+QString RangeText(const ParamRow &row, const TParamDef &def)
+{
+    const QString unit = RowUnit(row);
+    QString text = QStringLiteral("%1 to %2")
+                       .arg(FormatParamValue(def.MinValue, def.Decimals), FormatParamValue(def.MaxValue, def.Decimals));
+    return unit.isEmpty() ? text : text + QLatin1Char(' ') + unit;
+}
+
+QString RowHelp(const ParamRow &row, const TParamDef &def)
+{
+    QStringList lines;
+    lines << QStringLiteral("%1  %2").arg(QLatin1String(row.id), QString::fromUtf8(row.name).trimmed());
+    lines << QStringLiteral("Range: %1").arg(RangeText(row, def));
+    lines << (def.IsReal ? (def.Decimals < 0 ? QStringLiteral("Real, %1 decimal(s)").arg(-def.Decimals)
+                                             : QStringLiteral("Real, whole values"))
+                         : QStringLiteral("Whole number"));
+    if (row.servoOffRequired)
+        lines << QStringLiteral("Written only while the servo is off");
+    if (!row.items.empty() && row.source != ValueSource::FixedText) {
+        const bool byPosition = row.source != ValueSource::ListText;
+        constexpr size_t kShown = 32;
+        lines << (byPosition ? QStringLiteral("Items (number written = item):") : QStringLiteral("Items:"));
+        for (size_t p = 0; p < row.items.size() && p < kShown; ++p) {
+            const QString item = QString::fromUtf8(row.items[p]);
+            if (!byPosition) {
+                lines << QStringLiteral("  ") + item;
+                continue;
+            }
+            const size_t number = row.source == ValueSource::MappedListPosition && p > 7 ? p + 1 : p;
+            lines << QStringLiteral("  %1 = %2").arg(number).arg(item);
+        }
+        if (row.items.size() > kShown)
+            lines << QStringLiteral("  ... %1 items in all").arg(row.items.size());
+    }
+    return lines.join(QLatin1Char('\n'));
 }
 
 } // namespace velmora

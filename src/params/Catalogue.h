@@ -626,6 +626,14 @@ inline constexpr std::array<ParamGroup, 9> ParamGroups{{
 // shortest form with at most 15 significant digits, never an exponent, always a point.
 QString FormatParamValue(double value, int decimals);
 
+// The unit in a row's name ("SC Loop Gain1 [Hz]" -> "Hz"); empty when it has none.
+QString RowUnit(const ParamRow &row);
+// "0.0 to 1000.0 Hz": the values a record accepts, as the page shows them.
+QString RangeText(const ParamRow &row, const TParamDef &def);
+// A row's help, for its tooltip: identifier and name, the range, whole or real, the servo
+// guard, and a list row's items with the numbers they stand for.
+QString RowHelp(const ParamRow &row, const TParamDef &def);
+
 // Range test of a value already rounded to single precision; both bounds inclusive.
 bool InRange(const TParamDef &def, float value);
 

@@ -127,6 +127,11 @@ TForm_Page::TForm_Page(int group, DriveSession &session, ParamTexts &texts, QWid
     close->setObjectName(group == 3 ? QStringLiteral("BtnClose") : QStringLiteral("btnClose"));
     close->setGeometry(width - (100 + kMargin), y, 100, 32);
     connect(close, &QPushButton::clicked, this, &QWidget::close);
+    // Beside the buttons: what the last Set refused, with the range it accepts.
+    status_ = new QLabel(this);
+    status_->setObjectName(QStringLiteral("lbl_PageStatus"));
+    status_->setGeometry(kMargin, y, width - 2 * (100 + kMargin) - 2 * kMargin, 32);
+    status_->setWordWrap(true);
     setFixedSize(width, y + 32 + kMargin);
 
     texts_.showOnPage.at(size_t(group - 1)) = [this](const QStringList &t) { showTexts(t); };
@@ -175,6 +180,10 @@ void TForm_Page::buildRow(int row, int x, int y)
     } else {
         x += kEntryWidth + 3;
     }
+    const QString help = RowHelp(r, paramGroup().defs[size_t(row)]);
+    for (QWidget *w : {static_cast<QWidget *>(id), static_cast<QWidget *>(name), static_cast<QWidget *>(value), entry})
+        if (w)
+            w->setToolTip(help);
     entries_[size_t(row)] = entry;
 
     const bool dflt = r.entry == EntryKind::Button;
@@ -263,6 +272,10 @@ void TForm_Page::setClicked(int row)
     QLabel *display = valueDisplay(row);
     const ValueWriteResult result = ValueWrite(session_, def, text, r.servoOffRequired,
                                                [display](const QString &t) { display->setText(t); }, stationChange);
+    if (result.status == ValueWriteResult::WrongParameter)
+        status_->setText(QStringLiteral("%1: \"%2\" refused; it takes %3").arg(QLatin1String(r.id), text, RangeText(r, def)));
+    else
+        status_->clear();
     if (result.status == ValueWriteResult::Written)
         afterSet(row);
 }

@@ -45,6 +45,8 @@ public:
     QStringList valueTexts(int row) const;
 
     QLabel *valueDisplay(int row) const { return values_.at(size_t(row)); }
+    // The line under the rows: what the last Set refused and why (empty after a good one).
+    QLabel *statusLine() const { return status_; }
     QWidget *entry(int row) const { return entries_.at(size_t(row)); }
     QPushButton *setButton(int row) const { return setButtons_.at(size_t(row)); }
 
@@ -74,6 +76,7 @@ private:
     std::vector<QWidget *> entries_;
     std::vector<QPushButton *> setButtons_;
     QWidget *extra_ = nullptr;
+    QLabel *status_ = nullptr;
 };
 
 // P1: rows P1-02 to P1-09 describe the motor and are offered only for motor code 0.

@@ -17,6 +17,8 @@
 #include "MainRig.h"
 #include "ReplyBuilder.h"
 #include "link/FrameCodec.h"
+#include "link/KeptSettings.h"
+#include "shell/CommDialogs.h"
 #include "tuning/ChartCsv.h"
 #include "tuning/MonitorWindow.h"
 #include "tuning/StripChart.h"
@@ -447,6 +449,55 @@ private slots:
         QVERIFY(rig.main.isEnabled());
         QVERIFY(rig.waitPollCycles(2));
         QCOMPARE(rig.main.pollersStarted(), started + 1);
+    }
+
+    // Kept between runs (a new main window stands for a new run): the monitoring window's
+    // signals, the station number, the port's choices. Off, nothing is read or written.
+    void choicesKeptBetweenRuns()
+    {
+        QTemporaryDir dir;
+        const QString ini = dir.filePath(QStringLiteral("kept.ini"));
+        KeptSettings::enable(ini);
+        {
+            Rig rig;
+            rig.select(1, 5);
+            rig.select(4, 13);
+            TForm_ID first;
+            QCOMPARE(first.stationText(), QStringLiteral("1")); // nothing kept yet
+            first.findChild<QComboBox *>(QStringLiteral("ComboBox_ID"))->setCurrentText(QStringLiteral("7"));
+            first.findChild<QPushButton *>(QStringLiteral("Btn_Confirm"))->click();
+            PortSettings chosen;
+            chosen.ComNumber = 3;
+            chosen.Baud = 38400;
+            chosen.Parity = PortSettings::ParityChoice::Even;
+            chosen.device = QStringLiteral("/dev/not-kept");
+            SavePortChoices(chosen);
+        }
+        {
+            Rig rig; // the next run
+            QCOMPARE(rig.window->selection(1), 5);
+            QCOMPARE(rig.window->selection(2), 2);
+            QCOMPARE(rig.window->selection(4), 13);
+            QCOMPARE(rig.window->findChild<QLabel *>(QStringLiteral("Label_Series4"))->text(), QStringLiteral("Inertia Ratio"));
+            QCOMPARE(TForm_ID().stationText(), QStringLiteral("7"));
+            PortSettings loaded;
+            LoadPortChoices(loaded);
+            QCOMPARE(loaded.ComNumber, 3);
+            QCOMPARE(loaded.Baud, 38400);
+            QCOMPARE(loaded.Parity, PortSettings::ParityChoice::Even);
+            QVERIFY(loaded.device.isEmpty());
+        }
+        KeptSettings::disable();
+        const QByteArray stored = [&ini] {
+            QFile f(ini);
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        }();
+        Rig off; // off again: the start states, and the file untouched
+        QCOMPARE(off.window->selection(1), 1);
+        off.select(1, 9);
+        QFile f(ini);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), stored);
     }
 
     void savingAChartAndClosing()

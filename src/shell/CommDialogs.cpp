@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include "link/KeptSettings.h"
 #include "widgets/GradientWidgets.h"
 
 namespace velmora {
@@ -111,12 +112,17 @@ TForm_ID::TForm_ID(QWidget *parent)
     for (int i = 1; i <= 32; ++i)
         ComboBox_ID->addItem(QString::number(i));
     ComboBox_ID->setCurrentIndex(0);
+    // The station used last time, where one is kept.
+    const QString kept = KeptSettings::value(QStringLiteral("link/station")).toString();
+    if (!kept.isEmpty())
+        ComboBox_ID->setCurrentText(kept);
     auto *confirm = new GradRoundBtn(QStringLiteral("Confirm"));
     confirm->setObjectName(QStringLiteral("Btn_Confirm"));
     confirm->setDefault(true);
     confirm->setMinimumHeight(30);
     connect(confirm, &QPushButton::clicked, this, [this] {
         confirmed_ = true;
+        KeptSettings::setValue(QStringLiteral("link/station"), stationText());
         emit Btn_ConfirmClick();
         accept();
     });

@@ -14,6 +14,7 @@
 #include <QStandardPaths>
 #include <QUrl>
 
+#include "link/KeptSettings.h"
 #include "link/MessageService.h"
 #include "link/Texts.h"
 #include "link/Transactions.h"
@@ -414,6 +415,7 @@ void TForm_Main::SET1Click()
     // Tied to the connection, which the main window frees before its child windows.
     connect(dialog, &QObject::destroyed, &connection_, [this, settings] {
         connection_.port().applySettings(*settings);
+        SavePortChoices(*settings);
         setEnabled(true);
         PauseKeepingEvents(kSettingsPauseMs);
     });

@@ -2,7 +2,10 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
+
+#include "link/KeptSettings.h"
 
 namespace velmora {
 
@@ -40,16 +43,28 @@ void WidgetMessageService::error(const QString &text, const QString &detail)
     box.exec();
 }
 
+namespace {
+// The file dialogs start in the folder of the last file chosen, kept between runs.
+const QString kFolderKey = QStringLiteral("folders/lastFile");
+
+QString keptFolder(const QString &chosen)
+{
+    if (!chosen.isEmpty())
+        KeptSettings::setValue(kFolderKey, QFileInfo(chosen).absolutePath());
+    return chosen;
+}
+} // namespace
+
 QString WidgetMessageService::chooseOpenFile(const QString &caption, const QString &filter)
 {
     const Open open(open_);
-    return QFileDialog::getOpenFileName(parent_, caption, QString(), filter);
+    return keptFolder(QFileDialog::getOpenFileName(parent_, caption, KeptSettings::value(kFolderKey).toString(), filter));
 }
 
 QString WidgetMessageService::chooseSaveFile(const QString &caption, const QString &filter)
 {
     const Open open(open_);
-    return QFileDialog::getSaveFileName(parent_, caption, QString(), filter);
+    return keptFolder(QFileDialog::getSaveFileName(parent_, caption, KeptSettings::value(kFolderKey).toString(), filter));
 }
 
 } // namespace velmora

@@ -6,6 +6,7 @@
 
 #include "SimDrive.h"
 #include "SimulatedPort.h"
+#include "link/KeptSettings.h"
 #include "shell/MainWindow.h"
 #include "shell/SelectPortDialog.h"
 #include "shell/WidgetMessageService.h"
@@ -27,6 +28,7 @@ int main(int argc, char *argv[])
         return 2;
     }
     QApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Velmora"));
     QApplication::setApplicationName(QStringLiteral("Velmora"));
     QApplication::setApplicationVersion(QStringLiteral("1.4"));
 
@@ -56,7 +58,9 @@ int main(int argc, char *argv[])
         return std::make_unique<SimulatedPort>(drive);
     });
     port.setChooser([&main](const QList<PortEntry> &ports) { return SelectPortDialog::choose(ports, &main); });
+    KeptSettings::enable();
     PortSettings settings = port.settings();
+    LoadPortChoices(settings);
     settings.device = parser.value(portOpt);
     settings.simulate = parser.isSet(simOpt);
     port.applySettings(settings);

@@ -23,6 +23,7 @@
 #include <cmath>
 
 #include "link/ComPort.h"
+#include "link/KeptSettings.h"
 #include "link/MessageService.h"
 #include "tuning/ChartCsv.h"
 #include "tuning/ChartOps.h"
@@ -133,8 +134,15 @@ TForm_Chart::TForm_Chart(DriveSession &session, ChartMemory &memory, QWidget *pa
     setObjectName(QStringLiteral("TForm_Chart"));
     setWindowTitle(QStringLiteral("Monitoring Window"));
     setFixedSize(767, 500 + kToolRowsHeight);
-    for (int i = 0; i < 4; ++i)
-        selections_[size_t(i)] = kInitialItems[size_t(i)];
+    // The signals chosen last time, where they are kept; otherwise items 1, 2, 9 and 10.
+    std::array<int, 4> items = kInitialItems;
+    for (int i = 0; i < 4; ++i) {
+        bool ok = false;
+        const int kept = KeptSettings::value(QStringLiteral("monitor/series%1").arg(i + 1)).toInt(&ok);
+        if (ok && kept >= 1 && kept <= kChartSignalCount)
+            items[size_t(i)] = kept;
+        selections_[size_t(i)] = items[size_t(i)];
+    }
 
     toolBar_ = new QToolBar(this);
     toolBar_->setObjectName(QStringLiteral("ToolBar1"));
@@ -143,10 +151,11 @@ TForm_Chart::TForm_Chart(DriveSession &session, ChartMemory &memory, QWidget *pa
         combo->setObjectName(QStringLiteral("ComboBox_Series%1").arg(i + 1));
         for (const char *name : ChartSignalNames)
             combo->addItem(QLatin1String(name));
-        combo->setCurrentIndex(kInitialItems[size_t(i)] - 1);
+        combo->setCurrentIndex(items[size_t(i)] - 1);
         combo->setFixedWidth(136);
         connect(combo, &QComboBox::currentIndexChanged, this, [this, i](int index) {
             selections_[size_t(i)] = index + 1;
+            KeptSettings::setValue(QStringLiteral("monitor/series%1").arg(i + 1), index + 1);
             labels_[size_t(i)]->setText(combos_[size_t(i)]->currentText());
             labels_[size_t(i)]->adjustSize();
             series_[size_t(i)]->setTitle(combos_[size_t(i)]->currentText());

@@ -16,7 +16,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "SimDrive.h"
 
@@ -29,12 +31,16 @@ constexpr char kUsage[] =
     "\n"
     "Options:\n"
     "  --help          show this text and exit\n"
-    "  --station N     station number the drive answers to (0 to 255, default 1)\n"
+    "  --station N     station number the drive answers to (0 to 255, default 1); given more\n"
+    "                  than once, one drive per number shares the line (each hears every request,\n"
+    "                  only the one addressed answers; the fault options apply to each)\n"
     "  --baud N        pace the line: every byte of a request and its reply costs 10/N s\n"
     "  --drop N        drop the replies to the first N requests (they still take effect)\n"
     "  --delay MS      answer every request MS milliseconds late\n"
     "  --chunk N       send replies N bytes at a time (1 ms apart unless --baud paces them)\n"
     "  --silent        answer nothing at all\n"
+    "  --listen-baud N the drives listen at N baud: a request sent while the client has set the\n"
+    "                  pseudo-terminal to another speed arrives as noise and gets no answer\n"
     "  --link PATH     also make PATH a symbolic link to the device (an existing link is replaced)\n";
 
 volatile sig_atomic_t stopRequested = 0;
@@ -77,6 +83,21 @@ bool makeRaw(int fd)
 
 using Clock = std::chrono::steady_clock;
 
+long SpeedValue(speed_t s)
+{
+    switch (s) {
+    case B1200: return 1200;
+    case B2400: return 2400;
+    case B4800: return 4800;
+    case B9600: return 9600;
+    case B19200: return 19200;
+    case B38400: return 38400;
+    case B57600: return 57600;
+    case B115200: return 115200;
+    default: return -1;
+    }
+}
+
 struct Pending {
     Clock::time_point due;
     QByteArray bytes;
@@ -86,7 +107,8 @@ struct Pending {
 
 int main(int argc, char **argv)
 {
-    long station = 1, baud = 0, drop = 0, delayMs = 0, chunk = 0;
+    long station = 1, baud = 0, drop = 0, delayMs = 0, chunk = 0, listenBaud = 0;
+    std::vector<long> stations;
     bool silent = false;
     std::string linkPath;
 
@@ -103,6 +125,7 @@ int main(int argc, char **argv)
         } else if (arg == "--station") {
             if (!value(0, 255, station))
                 return usageError("--station needs a number from 0 to 255");
+            stations.push_back(station);
         } else if (arg == "--baud") {
             if (!value(0, 10'000'000, baud))
                 return usageError("--baud needs a number of bits per second (0: no pacing)");
@@ -115,6 +138,9 @@ int main(int argc, char **argv)
         } else if (arg == "--chunk") {
             if (!value(0, 1'000'000, chunk))
                 return usageError("--chunk needs a number of bytes (0: whole replies)");
+        } else if (arg == "--listen-baud") {
+            if (!value(1, 10'000'000, listenBaud))
+                return usageError("--listen-baud needs a number of bits per second");
         } else if (arg == "--silent") {
             silent = true;
         } else if (arg == "--link") {
@@ -167,12 +193,26 @@ int main(int argc, char **argv)
     ::sigaction(SIGINT, &sa, nullptr);
     ::signal(SIGPIPE, SIG_IGN);
 
-    velmora::SimDrive drive(static_cast<uint8_t>(station));
-    drive.setPacingBaud(static_cast<int>(baud));
-    drive.dropNextReplies(static_cast<int>(drop));
-    drive.setReplyDelayMs(static_cast<int>(delayMs));
-    drive.setChunkSize(static_cast<int>(chunk));
-    drive.setSilent(silent);
+    if (stations.empty())
+        stations.push_back(1);
+    std::vector<std::unique_ptr<velmora::SimDrive>> drives;
+    for (long number : stations) {
+        auto &drive = *drives.emplace_back(std::make_unique<velmora::SimDrive>(static_cast<uint8_t>(number)));
+        drive.setPacingBaud(static_cast<int>(baud));
+        drive.dropNextReplies(static_cast<int>(drop));
+        drive.setReplyDelayMs(static_cast<int>(delayMs));
+        drive.setChunkSize(static_cast<int>(chunk));
+        drive.setSilent(silent);
+    }
+    // The client's speed setting lives in the slave's termios, which this end shares.
+    auto heardAtOurSpeed = [&] {
+        if (listenBaud == 0)
+            return true;
+        termios t{};
+        if (::tcgetattr(slave, &t) != 0)
+            return false;
+        return SpeedValue(::cfgetospeed(&t)) == listenBaud;
+    };
 
     std::printf("%s\n", device);
     std::fflush(stdout);
@@ -199,13 +239,15 @@ int main(int argc, char **argv)
 
         if (fds[0].revents & POLLIN) {
             const ssize_t n = ::read(master, buffer, sizeof buffer);
-            if (n > 0) {
-                const auto pieces = drive.receive(QByteArray(buffer, static_cast<int>(n)));
+            if (n > 0 && heardAtOurSpeed()) {
                 // One line: a reply cannot overtake the one still going out.
                 auto due = std::max(Clock::now(), lineFree);
-                for (const velmora::ReplyPiece &p : pieces) {
-                    due += std::chrono::microseconds(p.delayUs);
-                    pending.push_back(Pending{due, p.bytes});
+                for (auto &drive : drives) {
+                    const auto pieces = drive->receive(QByteArray(buffer, static_cast<int>(n)));
+                    for (const velmora::ReplyPiece &p : pieces) {
+                        due += std::chrono::microseconds(p.delayUs);
+                        pending.push_back(Pending{due, p.bytes});
+                    }
                 }
                 lineFree = due;
             }

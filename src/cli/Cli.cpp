@@ -2,6 +2,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
 #include <QRegularExpression>
 
 #include <cstdio>
@@ -16,6 +17,8 @@
 #include "link/Texts.h"
 #include "link/Transactions.h"
 #include "params/Catalogue.h"
+#include "params/Compare.h"
+#include "params/DriveScan.h"
 #include "params/DisplayRules.h"
 #include "params/ParamTransactions.h"
 #include "params/ValueCodec.h"
@@ -30,6 +33,10 @@ namespace {
 constexpr int kExitOk = 0;
 constexpr int kExitRefused = 1;
 constexpr int kExitUsage = 2;
+// diff, scan and backup-all: 1 is "some differ", "nothing answered" or "a backup failed";
+// 2 is any error (usage, a bad file, a drive that did not answer a diff).
+constexpr int kExitFound = 1;
+constexpr int kExitError = 2;
 constexpr int kMaxReadCount = 48; // a reply of 48 registers still fits 200 bytes
 
 void say(const QString &line)
@@ -163,24 +170,120 @@ int doStatus(DriveSession &s)
 }
 
 // Every group into a parameter file, as "Read(PC<-SERVO)" does; but a group that gets
-// no good reply fails the backup instead of being saved from stale values.
-int doBackup(DriveSession &s, const QStringList &args)
+// no good reply fails the backup instead of being saved from stale values. Returns why
+// nothing was saved, or nothing.
+QString backupInto(DriveSession &s, const QString &path)
 {
-    if (args.size() != 2)
-        return fail(QStringLiteral("usage: backup FILE"), kExitUsage);
     ParamTexts texts;
     for (int g = 1; g <= 9; ++g) {
         const ReplyOutcome o = TThread_Pg_READ(s, texts, g).run();
         if (o != ReplyOutcome::Good)
-            return fail(QStringLiteral("P%1: %2; nothing saved").arg(g).arg(outcomeProblem(o, s.station())));
+            return QStringLiteral("P%1: %2; nothing saved").arg(g).arg(outcomeProblem(o, s.station()));
         if (g == 1)
             ApplyMotorDefaults(texts.P(1));
     }
     QString error;
-    if (!SaveParamFile(args[1], BuildParamFileLines(texts.texts), &error))
-        return fail(QStringLiteral("%1 (%2)").arg(QString::fromLatin1(texts::FileSaveFail), error));
+    if (!SaveParamFile(path, BuildParamFileLines(texts.texts), &error))
+        return QStringLiteral("%1 (%2)").arg(QString::fromLatin1(texts::FileSaveFail), error);
+    return {};
+}
+
+int doBackup(DriveSession &s, const QStringList &args)
+{
+    if (args.size() != 2)
+        return fail(QStringLiteral("usage: backup FILE"), kExitUsage);
+    if (const QString why = backupInto(s, args[1]); !why.isEmpty())
+        return fail(why);
     say(QStringLiteral("saved %1 lines to %2").arg(kParamFileLines).arg(args[1]));
     return kExitOk;
+}
+
+// The parameters whose drive value differs from the file's, one tab-separated row each.
+int doDiff(DriveSession &s, const QStringList &args)
+{
+    if (args.size() != 2)
+        return fail(QStringLiteral("usage: diff FILE"), kExitError);
+    const std::optional<QStringList> lines = ReadParamFileLines(args[1]);
+    if (!lines)
+        return fail(QStringLiteral("can not open %1").arg(args[1]), kExitError);
+    const DriveComparison c = CompareWithDrive(s, *lines);
+    if (!c.ok())
+        return fail(QStringLiteral("%1: %2").arg(args[1], c.error), kExitError);
+    for (const ParamDifference &d : c.differences())
+        say(QStringLiteral("%1\t%2\t%3\t%4\t%5").arg(d.id, d.name, d.fileText, d.driveText, d.unit));
+    std::fprintf(stderr, "%d of %d parameters differ\n", c.differing, int(c.rows.size()));
+    return c.differing == 0 ? kExitOk : kExitFound;
+}
+
+struct ScanRequest {
+    PortSettings port;
+    QString portText; // what the user gave as --port, or "simulated"
+    QList<qint32> bauds;
+    int from = 1, to = 31;
+    bool all = false;
+};
+
+ScanResult runScan(DriveSession &s, const ScanRequest &request)
+{
+    ScanOptions options;
+    options.port = request.port;
+    options.bauds = request.bauds;
+    options.firstStation = request.from;
+    options.lastStation = request.to;
+    options.all = request.all;
+    return DriveScanner(s).run(options);
+}
+
+int doScan(DriveSession &s, const QStringList &args, const ScanRequest &request)
+{
+    if (args.size() != 1)
+        return fail(QStringLiteral("usage: scan [--all] [--from N] [--to N]"), kExitError);
+    const ScanResult r = runScan(s, request);
+    for (const ScanHit &hit : r.hits)
+        say(QStringLiteral("%1\t%2\t%3\t%4").arg(request.portText).arg(hit.baud).arg(hit.station).arg(hit.versionText));
+    if (!r.ok())
+        return fail(r.error, kExitError);
+    std::fprintf(stderr, "%d of %d probes answered\n", int(r.hits.size()), r.tried);
+    return r.hits.empty() ? kExitFound : kExitOk;
+}
+
+// "station-07-v1.04.vpf": only digits and points from the version, whatever the drive sent.
+QString backupFileName(const ScanHit &hit)
+{
+    QString version;
+    for (const QChar c : hit.versionText)
+        version += (c.isDigit() || c == QLatin1Char('.')) ? c : QLatin1Char('_');
+    if (version.isEmpty())
+        version = QStringLiteral("unknown");
+    return QStringLiteral("station-%1-v%2.vpf").arg(hit.station, 2, 10, QLatin1Char('0')).arg(version);
+}
+
+// Every station that answers at the baud rate, each into its own file in the directory.
+int doBackupAll(DriveSession &s, const QStringList &args, const ScanRequest &request)
+{
+    if (args.size() != 2)
+        return fail(QStringLiteral("usage: backup-all DIR"), kExitUsage);
+    const QDir dir(args[1]);
+    if (!dir.exists() && !QDir().mkpath(args[1]))
+        return fail(QStringLiteral("can not create the directory %1").arg(args[1]), kExitUsage);
+    ScanRequest all = request;
+    all.all = true;
+    const ScanResult r = runScan(s, all);
+    if (!r.ok())
+        return fail(r.error);
+    if (r.hits.empty())
+        return fail(QStringLiteral("no station from %1 to %2 answered at %3 baud; nothing saved")
+                        .arg(request.from).arg(request.to).arg(request.bauds.value(0)));
+    int failed = 0;
+    for (const ScanHit &hit : r.hits) {
+        s.setStation(hit.station);
+        const QString path = dir.filePath(backupFileName(hit));
+        const QString why = backupInto(s, path);
+        if (!why.isEmpty())
+            ++failed;
+        say(QStringLiteral("%1\t%2").arg(path, why.isEmpty() ? QStringLiteral("saved") : QStringLiteral("failed: ") + why));
+    }
+    return failed == 0 ? kExitOk : kExitRefused;
 }
 
 // A parameter file into the drive, with the checks and requests of "Write(PC->SERVO)".
@@ -241,15 +344,29 @@ int RunCli(const QStringList &arguments)
         "  write REG VALUE   write one parameter (range test, servo-on guard, read-back)\n"
         "  status            print the status items St-01 to St-18\n"
         "  backup FILE       read every parameter into a parameter file (.vpf)\n"
-        "  restore FILE      check a parameter file and write it into the drive\n\n"
+        "  restore FILE      check a parameter file and write it into the drive\n"
+        "  diff FILE         print the parameters whose drive value differs from the file:\n"
+        "                    id, name, file value, drive value, unit (tab-separated)\n"
+        "  scan              find the drive: print port, baud, station and program version of\n"
+        "                    the first station that answers (--all: every one). Tries every\n"
+        "                    baud rate, 9600 first, unless --baud is given; stations --from to\n"
+        "                    --to (default 1 to 31). Only reads, never writes.\n"
+        "  backup-all DIR    back up every station that answers at --baud (default 9600) into\n"
+        "                    DIR/station-NN-vX.YY.vpf, one line per station\n\n"
+        "Exit codes: 0 done; 1 refused (read, write, status, backup, restore), parameters\n"
+        "differ (diff), nothing answered (scan) or a station not saved (backup-all); 2 usage\n"
+        "error, and for diff and scan any error (a bad file, no answer to a diff).\n\n"
         "Without --port the built-in simulated drive answers."));
     parser.addHelpOption();
     const QCommandLineOption portOpt(QStringLiteral("port"), QStringLiteral("Serial device (any path, e.g. a pseudo-terminal)."), QStringLiteral("DEVICE"));
     const QCommandLineOption simOpt(QStringLiteral("simulate"), QStringLiteral("Talk to the built-in simulated drive."));
     const QCommandLineOption baudOpt(QStringLiteral("baud"), QStringLiteral("Baud rate (1200 to 57600, default 9600)."), QStringLiteral("N"), QStringLiteral("9600"));
     const QCommandLineOption stationOpt(QStringLiteral("station"), QStringLiteral("Station number of the drive (default 1)."), QStringLiteral("N"), QStringLiteral("1"));
-    parser.addOptions({portOpt, simOpt, baudOpt, stationOpt});
-    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("read, write, status, backup or restore"));
+    const QCommandLineOption allOpt(QStringLiteral("all"), QStringLiteral("scan: every station that answers, not just the first."));
+    const QCommandLineOption fromOpt(QStringLiteral("from"), QStringLiteral("scan, backup-all: first station number (1 to 255, default 1)."), QStringLiteral("N"), QStringLiteral("1"));
+    const QCommandLineOption toOpt(QStringLiteral("to"), QStringLiteral("scan, backup-all: last station number (1 to 255, default 31)."), QStringLiteral("N"), QStringLiteral("31"));
+    parser.addOptions({portOpt, simOpt, baudOpt, stationOpt, allOpt, fromOpt, toOpt});
+    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("read, write, status, backup, restore, diff, scan or backup-all"));
     if (!parser.parse(arguments))
         return fail(parser.errorText(), kExitUsage);
     if (parser.isSet(QStringLiteral("help"))) {
@@ -259,10 +376,12 @@ int RunCli(const QStringList &arguments)
 
     const QStringList args = parser.positionalArguments();
     if (args.isEmpty())
-        return fail(QStringLiteral("no command given (read, write, status, backup or restore; --help says more)"), kExitUsage);
+        return fail(QStringLiteral("no command given (read, write, status, backup, restore, diff, scan or backup-all; --help says more)"), kExitUsage);
     const QString command = args[0];
-    if (command != QLatin1String("read") && command != QLatin1String("write") && command != QLatin1String("status")
-        && command != QLatin1String("backup") && command != QLatin1String("restore"))
+    static const QStringList commands{QStringLiteral("read"), QStringLiteral("write"), QStringLiteral("status"),
+                                      QStringLiteral("backup"), QStringLiteral("restore"), QStringLiteral("diff"),
+                                      QStringLiteral("scan"), QStringLiteral("backup-all")};
+    if (!commands.contains(command))
         return fail(QStringLiteral("unknown command: %1").arg(command), kExitUsage);
     if (parser.isSet(portOpt) && parser.isSet(simOpt))
         return fail(QStringLiteral("--port and --simulate exclude each other"), kExitUsage);
@@ -273,6 +392,10 @@ int RunCli(const QStringList &arguments)
         return fail(QStringLiteral("bad baud rate: %1 (1200, 2400, 4800, 9600, 19200, 38400 or 57600)").arg(parser.value(baudOpt)), kExitUsage);
     if (!parseNumber(parser.value(stationOpt), 0, 255, station))
         return fail(QStringLiteral("bad station number: %1 (0 to 255)").arg(parser.value(stationOpt)), kExitUsage);
+    long from = 1, to = 31;
+    if (!parseNumber(parser.value(fromOpt), 1, 255, from) || !parseNumber(parser.value(toOpt), 1, 255, to) || from > to)
+        return fail(QStringLiteral("bad station range: --from %1 --to %2 (1 to 255, from not above to)")
+                        .arg(parser.value(fromOpt), parser.value(toOpt)), kExitUsage);
 
     ComPort port;
     auto drive = std::make_shared<SimDrive>(static_cast<uint8_t>(station));
@@ -282,8 +405,11 @@ int RunCli(const QStringList &arguments)
     settings.device = parser.value(portOpt);
     settings.simulate = !parser.isSet(portOpt);
     port.applySettings(settings);
+    // diff and scan keep 1 for their finding; every failure of theirs is 2.
+    const bool findingCommand = command == QLatin1String("diff") || command == QLatin1String("scan");
     if (!port.open())
-        return fail(QStringLiteral("%1: %2").arg(QString::fromLatin1(texts::ComportOpenError), port.errorString()));
+        return fail(QStringLiteral("%1: %2").arg(QString::fromLatin1(texts::ComportOpenError), port.errorString()),
+                    findingCommand ? kExitError : kExitRefused);
 
     ConsoleMessageService messages;
     DriveSession session(&port, &messages);
@@ -298,8 +424,24 @@ int RunCli(const QStringList &arguments)
     });
     session.setOffLineAction([&port] { port.close(); });
 
+    ScanRequest scan;
+    scan.port = settings;
+    scan.portText = settings.simulate ? QStringLiteral("simulated") : settings.device;
+    // scan tries every rate unless one is given; backup-all works at one rate, default 9600.
+    scan.bauds = parser.isSet(baudOpt) || command == QLatin1String("backup-all") ? QList<qint32>{qint32(baud)}
+                                                                                  : ScanBaudRates();
+    scan.from = int(from);
+    scan.to = int(to);
+    scan.all = parser.isSet(allOpt);
+
     int code = kExitUsage;
-    if (command == QLatin1String("read"))
+    if (command == QLatin1String("diff"))
+        code = doDiff(session, args);
+    else if (command == QLatin1String("scan"))
+        code = doScan(session, args, scan);
+    else if (command == QLatin1String("backup-all"))
+        code = doBackupAll(session, args, scan);
+    else if (command == QLatin1String("read"))
         code = doRead(session, args);
     else if (command == QLatin1String("write"))
         code = doWrite(session, args);
@@ -310,6 +452,8 @@ int RunCli(const QStringList &arguments)
     else
         code = args.size() == 1 ? doStatus(session) : fail(QStringLiteral("usage: status"), kExitUsage);
     port.close();
+    if (lost && findingCommand)
+        return kExitError;
     return lost && code == kExitOk ? kExitRefused : code;
 }
 

@@ -3,10 +3,12 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "MainRig.h"
 #include "link/Texts.h"
+#include "params/ChangeRecordCsv.h"
 #include "params/ParamPages.h"
 
 using namespace velmora;
@@ -207,6 +209,53 @@ private slots:
         PageRig motor(1);
         const QString help = motor.page->entry(0)->toolTip(); // the motor list, written by position
         QVERIFY2(help.contains(QStringLiteral("Items (number written = item):\n  0 = ")), qPrintable(help.left(200)));
+    }
+
+    // Every write on the wire is in the change record, with the value read before it, the
+    // value written and the read-back; it is saved as CSV, and offered on closing.
+    void changeRecordHoldsEveryWrite()
+    {
+        PageRig rig(3);
+        QTemporaryDir dir;
+        QLineEdit *gain = qobject_cast<QLineEdit *>(rig.page->entry(4)); // P3-05, shown as read on opening
+        const QString before = rig.page->valueDisplay(4)->text();
+        gain->setText(QStringLiteral("40"));
+        rig.page->setClicked(4);
+        gain->setText(QStringLiteral("1200")); // refused: nothing sent, nothing recorded
+        rig.page->setClicked(4);
+        rig.drive->dropNextReplies(1); // a write whose answer is lost is recorded as such
+        gain->setText(QStringLiteral("41.5"));
+        rig.page->setClicked(4);
+
+        const std::vector<ChangeEntry> entries = rig.main.session().changes.entries();
+        QCOMPARE(int(entries.size()), rig.writes().size());
+        QCOMPARE(entries.size(), size_t(2));
+        const QStringList first = ChangeRecordRow(entries[0]);
+        QCOMPARE(first.mid(1), (QStringList{"1", "P3-05", "304", before, "40", "40", "good"}));
+        const QStringList second = ChangeRecordRow(entries[1]);
+        QCOMPARE(second.mid(1, 5), (QStringList{"1", "P3-05", "304", "40", "41.5"}));
+        QCOMPARE(second[6], QStringLiteral("41.5")); // the read-back tells the write took
+        QCOMPARE(second[7], QStringLiteral("no reply"));
+
+        rig.messages.files = {dir.filePath(QStringLiteral("changes"))};
+        QVERIFY(rig.main.saveChangeRecord());
+        QFile saved(dir.filePath(QStringLiteral("changes.csv")));
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = saved.readAll().trimmed().split('\n');
+        QCOMPARE(lines.size(), 3);
+        QCOMPARE(lines[0].trimmed(), QByteArray("Time,Station,Parameter,Register,Before,Written,Read back,Outcome"));
+        QCOMPARE(rig.main.session().changes.unsaved(), size_t(0));
+
+        // A further write, then closing: the record is offered and saved where asked.
+        gain->setText(QStringLiteral("42"));
+        rig.page->setClicked(4);
+        rig.page->close();
+        rig.messages.answers = {true};
+        rig.messages.files = {dir.filePath(QStringLiteral("at-close.csv"))};
+        rig.main.close();
+        QFile atClose(dir.filePath(QStringLiteral("at-close.csv")));
+        QVERIFY(atClose.open(QIODevice::ReadOnly));
+        QCOMPARE(atClose.readAll().trimmed().split('\n').size(), 1 + 3);
     }
 
     void parameterInitialisation()

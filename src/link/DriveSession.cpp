@@ -178,6 +178,7 @@ ExchangeResult DriveSession::exchange(QByteArray request, int replyBytes)
     }
     counters.bytesAnswered += quint64(result.reply.size());
     const qint64 endedAt = LinkClockMs();
+    changes.note(logged, result);
     frameLog.add({sentAt, true, logged, QString::fromLatin1(OutcomeName(result.outcome))});
     if (!result.reply.isEmpty())
         frameLog.add({endedAt, false, result.reply, {}});

@@ -14,6 +14,7 @@
 #include <QObject>
 #include <QStringList>
 
+#include "link/ChangeRecord.h"
 #include "link/FrameLog.h"
 #include "link/FrameCodec.h"
 #include "link/ReplyEvent.h"
@@ -136,6 +137,7 @@ public:
     LinkState link;
     LinkCounters counters;
     FrameLog frameLog;
+    ChangeRecord changes;
     ReplyEvent replyEvent;
     ExpectedReply expected;
     int responseWaitMs = kResponseWaitMs;

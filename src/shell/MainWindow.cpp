@@ -20,6 +20,8 @@
 #include "link/Transactions.h"
 #include "monitor/AlarmCommands.h"
 #include "monitor/AlarmTexts.h"
+#include "params/AtomicFile.h"
+#include "params/ChangeRecordCsv.h"
 #include "params/ParamFile.h"
 #include "params/DownloadWindow.h"
 #include "params/ReportWindows.h"
@@ -353,6 +355,8 @@ void TForm_Main::buildMenus()
     QMenu *file = fileMenu_ = bar->addMenu(QStringLiteral("File"));
     file->setObjectName(QStringLiteral("File1"));
     connect(item(file, "OPEN1", "Open"), &QAction::triggered, this, &TForm_Main::OPEN1Click);
+    connect(item(file, "SaveChangeRecord1", "Save Change Record..."), &QAction::triggered, this,
+            [this] { saveChangeRecord(); });
     separator(file, "N1");
     connect(item(file, "EXIT1", "Exit"), &QAction::triggered, this, &TForm_Main::EXIT1Click);
     file->menuAction()->setEnabled(false);
@@ -646,8 +650,25 @@ void TForm_Main::launchCompanion()
         QProcess::startDetached(program, {}); // the outcome is not the user's concern
 }
 
+bool TForm_Main::saveChangeRecord()
+{
+    ChangeRecord &record = session().changes;
+    const std::vector<ChangeEntry> entries = record.entries();
+    const QByteArray csv = ChangeRecordCsv(entries);
+    if (!SaveThroughDialog(messages_, QStringLiteral("csv"), QStringLiteral("change record"),
+                           [&csv](const QString &path, QString *error) { return WriteFileAtomically(path, csv, error); }))
+        return false;
+    record.markSaved(entries.size());
+    return true;
+}
+
 void TForm_Main::closeEvent(QCloseEvent *event)
 {
+    // Writes sent this session and not yet saved: offered before they are gone.
+    if (const size_t unsaved = session().changes.unsaved(); unsaved > 0
+        && messages_.askYesNo(QStringLiteral("%1 parameter write(s) of this session are not saved in a change record. "
+                                             "Save the change record?").arg(unsaved)))
+        saveChangeRecord();
     connection_.shutdown();
     launchCompanion();
     event->accept();

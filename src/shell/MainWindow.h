@@ -75,6 +75,9 @@ public:
     void UpLoad1Click();
     // "Open": shows a parameter file.
     void OPEN1Click();
+    // File -> "Save Change Record...": every write of this session as CSV. Also offered when
+    // the window closes with writes not yet saved.
+    bool saveChangeRecord();
     // "Write(PC->SERVO)": a parameter file into the drive, through TForm_DownLoad.
     void Download1Click();
     // "Input Control": the input signal control panel.

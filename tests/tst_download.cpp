@@ -4,6 +4,8 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QTemporaryDir>
+#include <QTableWidget>
+#include <QLabel>
 #include <QTest>
 
 #include "MainRig.h"
@@ -11,6 +13,7 @@
 #include "params/Catalogue.h"
 #include "params/DisplayRules.h"
 #include "params/Download.h"
+#include "params/CompareWindow.h"
 #include "params/DownloadWindow.h"
 #include "params/ParamFile.h"
 #include "params/ReportWindows.h"
@@ -247,6 +250,63 @@ private slots:
         QCOMPARE(rig.messages.shown.last(), QStringLiteral("DownLoad Complete!!!"));
         const QList<Frame> expected = QList<Frame>{{1, 16, 100, 13}, {1, 16, 109, 53}} + afterP1(1);
         QCOMPARE(writes(*rig.drive), expected);
+    }
+
+    // Compare from the preview: exactly the parameters changed on the drive differ, listed
+    // first; writing the ticked ones sends one write each for those alone and reads them
+    // back; a guarded row is refused while the servo is on, with nothing sent.
+    void compareAndWriteOnlyTheTickedRows()
+    {
+        MainRig rig;
+        rig.usePort(1);
+        QVERIFY(rig.main.onLineSequence(QStringLiteral("1")));
+        QTemporaryDir dir;
+        rig.messages.answers = {true};
+        rig.messages.files = {dir.filePath(QStringLiteral("saved.vpf"))};
+        rig.main.UpLoad1Click();
+        rig.main.findChild<TForm_Save_Report *>()->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+        rig.drive->setRegister(304, 55.5);                          // P3-05
+        rig.drive->setRegister(401, 123);                           // P4-02
+        rig.drive->setRegister(110, rig.drive->registerValue(110) + 1); // P1-11, servo-guarded
+        TForm_DownLoad *w = openWindow(rig, dir.filePath(QStringLiteral("saved.vpf")));
+        rig.drive->clearTraffic();
+        TForm_Compare *compare = w->compareWithDrive();
+        QVERIFY(compare);
+        QVERIFY(writes(*rig.drive).isEmpty()); // comparing only reads
+        QCOMPARE(compare->comparison().rows.size(), size_t(152));
+        QStringList differing;
+        for (const ParamDifference &d : compare->comparison().differences())
+            differing << d.id;
+        QCOMPARE(differing, (QStringList{"P1-11", "P3-05", "P4-02"}));
+        QTableWidget *table = compare->table();
+        QCOMPARE(table->item(0, 1)->text(), QStringLiteral("\u25B6 P1-11")); // differing rows first, marked
+        QCOMPARE(table->item(3, 1)->text(), QStringLiteral("P1-01"));
+        QCOMPARE(compare->findChild<QLabel *>(QStringLiteral("lbl_CompareSummary"))->text(),
+                 QStringLiteral("3 of 152 parameters differ"));
+
+        // Servo on: the guarded row is refused and nothing is written at all.
+        rig.drive->setServoOn(true);
+        table->item(0, 0)->setCheckState(Qt::Checked);
+        table->item(1, 0)->setCheckState(Qt::Checked);
+        rig.drive->clearTraffic();
+        compare->findChild<QPushButton *>(QStringLiteral("btn_WriteTicked"))->click();
+        QVERIFY(writes(*rig.drive).isEmpty());
+        QCOMPARE(rig.messages.shown.last(), QStringLiteral("Seovo On!!"));
+
+        // Servo off, P1-11 unticked: P3-05 alone is written, read back, and the table updated.
+        rig.drive->setServoOn(false);
+        table->item(0, 0)->setCheckState(Qt::Unchecked);
+        QCOMPARE(compare->ticked(), (std::set<QString>{"P3-05"}));
+        rig.drive->clearTraffic();
+        rig.messages.answers = {true};
+        compare->findChild<QPushButton *>(QStringLiteral("btn_WriteTicked"))->click();
+        QCOMPARE(writes(*rig.drive), (QList<Frame>{{1, 6, 304, 10}}));
+        QCOMPARE(rig.messages.shown.last(), QStringLiteral("DownLoad Complete!!!"));
+        QCOMPARE(rig.drive->registerValue(401), 123.0); // not ticked, not touched
+        QCOMPARE(compare->comparison().differing, 2);
+        QVERIFY(w->isVisible()); // the preview stays for more
     }
 
     void aBadFileWritesNothingAndCanBeCorrected()

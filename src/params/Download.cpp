@@ -1,5 +1,7 @@
 #include "params/Download.h"
 
+#include <algorithm>
+
 #include "link/Texts.h"
 #include "link/Transactions.h"
 #include "params/Catalogue.h"
@@ -211,10 +213,15 @@ std::vector<DownloadMismatch> verifyAgainstFile(DriveSession &s, const DownloadP
     std::vector<DownloadMismatch> out;
     for (int g = 1; g <= 9; ++g) {
         const ParamGroup &group = ParamGroups[size_t(g - 1)];
+        if (plan.only && std::none_of(group.defs.begin(), group.defs.end(),
+                                      [&plan](const TParamDef &d) { return plan.only->count(d.Address) > 0; }))
+            continue; // nothing of this group was written
         const ExchangeResult r = ReadRegisters(s, group.defs[0].Address, uint16_t(group.defs.size()));
         const QStringList &file = plan.texts[size_t(g - 1)];
         for (size_t i = 0; i < group.defs.size(); ++i) {
             if (g == 1 && plan.motorCode != 0 && i >= 1 && int(i) < kFirstValueAfterMotor)
+                continue;
+            if (plan.only && !plan.only->count(group.defs[i].Address))
                 continue;
             const TParamDef &def = group.defs[i];
             double v = 0;
@@ -230,6 +237,39 @@ std::vector<DownloadMismatch> verifyAgainstFile(DriveSession &s, const DownloadP
 }
 
 } // namespace
+
+DownloadPlan PartialPlan(const DownloadPlan &full, const std::set<uint16_t> &registers, uint8_t stationNow,
+                         std::vector<uint16_t> *skipped)
+{
+    DownloadPlan plan;
+    plan.motorCode = full.motorCode;
+    plan.texts = full.texts;
+    plan.only = std::set<uint16_t>{};
+    plan.stationAfterP1 = stationNow;
+    for (uint16_t address : registers) {
+        const auto from = std::find_if(full.requests.begin(), full.requests.end(), [address](const DownloadRequest &r) {
+            return address >= r.startRegister && address < r.startRegister + r.words.size();
+        });
+        if (from == full.requests.end()) {
+            if (skipped)
+                skipped->push_back(address);
+            continue;
+        }
+        DownloadRequest one;
+        one.function = 6;
+        one.startRegister = address;
+        one.words = {from->words[size_t(address - from->startRegister)]};
+        one.group = from->group;
+        plan.requests.push_back(one);
+        plan.only->insert(address);
+        if (ParamIdForAddress(address) == QLatin1String("P1-18"))
+            plan.stationAfterP1 = full.stationAfterP1;
+    }
+    // Each group's last request moves the progress on; P1's also the station.
+    for (size_t i = 0; i < plan.requests.size(); ++i)
+        plan.requests[i].endsGroup = i + 1 == plan.requests.size() || plan.requests[i + 1].group != plan.requests[i].group;
+    return plan;
+}
 
 DownloadResult RunDownload(DriveSession &s, const DownloadPlan &plan, const std::function<void(int)> &progress)
 {

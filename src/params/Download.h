@@ -13,6 +13,7 @@
 #include <vector>
 
 #include <array>
+#include <set>
 
 #include "link/DriveSession.h"
 
@@ -33,7 +34,17 @@ struct DownloadPlan {
     uint8_t stationAfterP1 = 0; // the drive answers to P1-18 once P1 is written
     std::vector<DownloadRequest> requests;
     std::array<QStringList, 9> texts; // the file's values, group by group, for the check after
+    // Set for a partial restore: only these registers are written and checked after.
+    std::optional<std::set<uint16_t>> only;
 };
+
+// A partial restore: one write-one request for each of the registers asked for (in
+// catalogue order), each with the word the full plan would write, and the same check after,
+// over those registers only. Registers the full plan does not write (P1-02..P1-09 when the
+// motor comes from the drive's list) are left out and listed in skipped. The station
+// changes after the write only when P1-18 is among them.
+DownloadPlan PartialPlan(const DownloadPlan &full, const std::set<uint16_t> &registers, uint8_t stationNow,
+                         std::vector<uint16_t> *skipped = nullptr);
 
 // The outcome of checking a file's lines. messages holds what the user is told, in order
 // (a file that fails may give two, P1-01 and then P1-10..P1-20); plan is set only when

@@ -1,6 +1,7 @@
 #include "params/DownloadWindow.h"
 
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
@@ -11,6 +12,7 @@
 #include "params/DisplayRules.h"
 #include "params/ParamTransactions.h"
 #include "params/ValueCodec.h"
+#include "params/CompareWindow.h"
 #include "params/Download.h"
 #include "params/ParamFile.h"
 #include "widgets/GradientWidgets.h"
@@ -42,6 +44,12 @@ TForm_DownLoad::TForm_DownLoad(DriveSession &session, TForm_Process &process, QW
     write_->setObjectName(QStringLiteral("Btn_DownLoad"));
     write_->setMinimumHeight(30);
     write_->hide();
+    compare_ = new GradRoundBtn(QStringLiteral("Compare"), this);
+    compare_->setObjectName(QStringLiteral("Btn_Compare"));
+    compare_->setMinimumHeight(30);
+    compare_->setToolTip(QStringLiteral("Read the drive and show what differs from the file"));
+    compare_->hide();
+    connect(compare_, &QPushButton::clicked, this, [this] { compareWithDrive(); });
     auto *cancel = new GradRoundBtn(QStringLiteral("Close"), this);
     cancel->setObjectName(QStringLiteral("Btn_Cancel"));
     cancel->setMinimumHeight(30);
@@ -49,6 +57,7 @@ TForm_DownLoad::TForm_DownLoad(DriveSession &session, TForm_Process &process, QW
     connect(cancel, &QPushButton::clicked, this, &QWidget::close);
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(write_);
+    buttons->addWidget(compare_);
     buttons->addWidget(cancel);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(memo_);
@@ -71,6 +80,7 @@ void TForm_DownLoad::chooseFile()
         lines->append(QString());
     path_ = path;
     write_->show();
+    compare_->show();
     memo_->setPlainText(lines->join(QLatin1Char('\n')));
     setWindowTitle(QString::fromLatin1(texts::DownLoadPreview) + path_);
 }
@@ -115,7 +125,14 @@ void TForm_DownLoad::Btn_DownLoadClick()
         return;
     }
     process_.stepIt();
-    const DownloadResult result = RunDownload(s_, *check.plan, [this](int position) { process_.setPosition(position); });
+    if (runPlan(*check.plan))
+        close();
+}
+
+bool TForm_DownLoad::runPlan(const DownloadPlan &plan)
+{
+    MessageService &messages = *s_.messages();
+    const DownloadResult result = RunDownload(s_, plan, [this](int position) { process_.setPosition(position); });
     if (!result.complete) {
         // Only a link that did fail is reported as one when the window closes.
         if (result.linkFailed)
@@ -129,13 +146,94 @@ void TForm_DownLoad::Btn_DownLoadClick()
         PauseKeepingEvents(kFailedPauseMs);
         process_.setStep(TForm_Process::kDefaultStep);
         endRun();
-        return;
+        return false;
     }
     process_.setPosition(TForm_Process::kMaximum);
     PauseKeepingEvents(kCompletePauseMs);
     messages.show(QString::fromLatin1(texts::DownLoadComplete));
     endRun();
-    close();
+    return true;
+}
+
+TForm_Compare *TForm_DownLoad::compareWithDrive()
+{
+    if (running_ || path_.isEmpty())
+        return nullptr;
+    const std::optional<QStringList> lines = ReadParamFileLines(path_);
+    if (!lines) {
+        s_.messages()->show(QStringLiteral("The file %1 can no longer be opened.").arg(path_));
+        return nullptr;
+    }
+    if (!compareWindow_) {
+        compareWindow_ = new TForm_Compare(QFileInfo(path_).fileName(), true, this);
+        compareWindow_->setAttribute(Qt::WA_DeleteOnClose);
+        connect(compareWindow_, &TForm_Compare::writeTicked, this, [this](const std::set<QString> &ids) {
+            if (writeRows(ids) && compareWindow_) {
+                if (const std::optional<QStringList> again = ReadParamFileLines(path_))
+                    compareWindow_->compare(s_, *again);
+            }
+        });
+    }
+    running_ = true;
+    QString error;
+    const bool ok = compareWindow_->compare(s_, *lines, &error);
+    running_ = false;
+    compareWindow_->QWidget::show();
+    compareWindow_->raise();
+    if (!ok)
+        s_.messages()->show(error);
+    return compareWindow_;
+}
+
+bool TForm_DownLoad::writeRows(const std::set<QString> &ids)
+{
+    if (running_ || path_.isEmpty() || ids.empty())
+        return false;
+    MessageService &messages = *s_.messages();
+    // The whole file passes its checks before anything is sent, as for a full restore.
+    const std::optional<QStringList> lines = ReadParamFileLines(path_);
+    if (!lines) {
+        messages.show(QStringLiteral("The file %1 can no longer be opened; nothing was written.").arg(path_));
+        return false;
+    }
+    const DownloadCheck check = CheckDownloadLines(*lines);
+    if (!check.plan) {
+        for (int i = 0; i < check.messages.size(); ++i)
+            messages.error(check.messages[i], check.details.value(i));
+        return false;
+    }
+    std::set<uint16_t> registers;
+    bool guarded = false;
+    for (const ParamGroup &group : ParamGroups) {
+        for (size_t i = 0; i < group.rows.size(); ++i) {
+            if (ids.count(QLatin1String(group.rows[i].id))) {
+                registers.insert(group.defs[i].Address);
+                guarded = guarded || group.rows[i].servoOffRequired;
+            }
+        }
+    }
+    running_ = true;
+    // Rows the drive takes only with the servo off: refused, nothing sent, while it is on.
+    if (guarded && CheckServoOffForWrite(s_, texts::SeovoOn) != ServoCheck::Off) {
+        running_ = false;
+        return false;
+    }
+    if (!messages.askYesNo(QStringLiteral("Write %1 parameter(s) of %2 into the drive?").arg(registers.size()).arg(path_))) {
+        running_ = false;
+        return false;
+    }
+    std::vector<uint16_t> skipped;
+    const DownloadPlan plan = PartialPlan(*check.plan, registers, s_.station(), &skipped);
+    if (plan.requests.empty()) {
+        messages.show(QStringLiteral("None of these parameters is written from this file; nothing was written."));
+        running_ = false;
+        return false;
+    }
+    process_.setPosition(0);
+    process_.setStep(kRunStep);
+    process_.setCaptionText(QString::fromLatin1(texts::DownloadingParameter) + path_);
+    process_.show();
+    return runPlan(plan);
 }
 
 void TForm_DownLoad::endRun()

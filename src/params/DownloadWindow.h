@@ -3,7 +3,10 @@
 // The write-to-drive window: previews a parameter file, checks every value and writes the
 // file into the drive group by group.
 
+#include <QPointer>
 #include <QWidget>
+
+#include <set>
 
 class QPlainTextEdit;
 class QPushButton;
@@ -12,6 +15,8 @@ namespace velmora {
 
 class DriveSession;
 class TForm_Process;
+class TForm_Compare;
+struct DownloadPlan;
 
 class TForm_DownLoad : public QWidget {
     Q_OBJECT
@@ -25,6 +30,14 @@ public:
     // the window; anything else leaves it open for another try.
     void Btn_DownLoadClick();
 
+    // "Compare": reads the drive and shows it beside the file, from where the ticked
+    // differing rows can be written.
+    TForm_Compare *compareWithDrive();
+    // Writes only these parameters of the file (a partial restore): the whole file is
+    // checked first, guarded rows need the servo off, and the written values are read back.
+    // Returns whether every one of them reads back as the file has it.
+    bool writeRows(const std::set<QString> &ids);
+
     QPlainTextEdit *memo() const { return memo_; }
     QString path() const { return path_; }
 
@@ -33,11 +46,15 @@ protected:
 
 private:
     void endRun();
+    // Sends a checked plan with the progress window and reports the outcome; true when complete.
+    bool runPlan(const DownloadPlan &plan);
 
     DriveSession &s_;
     TForm_Process &process_;
     QPlainTextEdit *memo_;
     QPushButton *write_;
+    QPushButton *compare_;
+    QPointer<TForm_Compare> compareWindow_;
     QString path_;
     bool running_ = false;
 };

@@ -5,6 +5,7 @@
 #include "link/MessageService.h"
 #include "link/Texts.h"
 #include "link/Transactions.h"
+#include "params/CompareWindow.h"
 #include "params/DownloadWindow.h"
 #include "params/PageReader.h"
 #include "params/ParamFile.h"
@@ -92,6 +93,25 @@ void FileCommands::OPEN1Click()
     }
     main_.setEnabled(true);
     main_.startPollerAt(QThread::NormalPriority);
+}
+
+void FileCommands::Compare1Click()
+{
+    const QString path = messages_.chooseOpenFile(QStringLiteral("Open"), QString());
+    if (path.isEmpty())
+        return;
+    const std::optional<QStringList> lines = ReadParamFileLines(path);
+    if (!lines) {
+        messages_.show(QStringLiteral("The file %1 can not be opened.").arg(path));
+        return;
+    }
+    auto *window = qobject_cast<TForm_Compare *>(
+        main_.childWindows().open([&] { return new TForm_Compare(QFileInfo(path).fileName(), false, &main_); }));
+    if (!window)
+        return;
+    QString error;
+    if (!window->compare(main_.session(), *lines, &error))
+        messages_.show(error);
 }
 
 void FileCommands::Download1Click()

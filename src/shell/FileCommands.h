@@ -19,6 +19,8 @@ public:
     void OPEN1Click();
     // "Write(PC->SERVO)": a parameter file into the drive, through TForm_DownLoad.
     void Download1Click();
+    // "Compare with Drive...": a parameter file beside the drive, to look at.
+    void Compare1Click();
 
 private:
     TForm_Main &main_;

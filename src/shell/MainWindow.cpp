@@ -355,6 +355,8 @@ void TForm_Main::buildMenus()
     QMenu *file = fileMenu_ = bar->addMenu(QStringLiteral("File"));
     file->setObjectName(QStringLiteral("File1"));
     connect(item(file, "OPEN1", "Open"), &QAction::triggered, this, &TForm_Main::OPEN1Click);
+    connect(item(file, "Compare1", "Compare with Drive..."), &QAction::triggered, this,
+            [this] { files_->Compare1Click(); });
     connect(item(file, "SaveChangeRecord1", "Save Change Record..."), &QAction::triggered, this,
             [this] { saveChangeRecord(); });
     separator(file, "N1");

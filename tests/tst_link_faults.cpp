@@ -4,6 +4,9 @@
 // let one request's reply answer another.
 #include <QLoggingCategory>
 #include <QApplication>
+#include <QComboBox>
+#include <QSpinBox>
+#include <QTableWidget>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTemporaryDir>
@@ -16,6 +19,7 @@
 #include "SimLinkRig.h"
 #include "link/FrameLog.h"
 #include "link/LinkLog.h"
+#include "shell/FindDriveDialog.h"
 #include "shell/LinkPanel.h"
 #include "link/LoopThread.h"
 #include "link/Receiver.h"
@@ -465,6 +469,53 @@ private slots:
         QFile saved(dir.filePath(QStringLiteral("frames.txt")));
         QVERIFY(saved.open(QIODevice::ReadOnly));
         QCOMPARE(QString::fromUtf8(saved.readAll()), panel->framesText());
+    }
+
+    // Find Drive: finds the drive at its station with reads of the program version only,
+    // goes on line with it when chosen, and finds nothing cleanly on a silent line.
+    void findDriveThenGoOnLine()
+    {
+        MainRig rig;
+        rig.drive = std::make_shared<SimDrive>(7);
+        rig.drive->setRegister(27, 1.04);
+        TForm_FindDrive *dialog = rig.main.findDrive();
+        QVERIFY(dialog);
+        dialog->findChild<QComboBox *>(QStringLiteral("cmb_ScanPort"))->setCurrentIndex(1); // ttyFAKE1
+        dialog->findChild<QSpinBox *>(QStringLiteral("spn_LastStation"))->setValue(10);
+        const ScanResult result = dialog->scan();
+        QCOMPARE(result.hits.size(), size_t(1));
+        QCOMPARE(int(result.hits[0].station), 7);
+        QCOMPARE(result.hits[0].versionText, QStringLiteral("1.04"));
+        QCOMPARE(dialog->table()->rowCount(), 1);
+        QCOMPARE(dialog->table()->item(0, 2)->text(), QStringLiteral("7"));
+        for (const QByteArray &r : rig.drive->requests())
+            QCOMPARE(r.mid(1, 5), QByteArray::fromHex("03001b0001")); // function 3, register 27, count 1
+        QVERIFY(!rig.main.port().isOpen());
+
+        QVERIFY(dialog->useRow(0));
+        QCOMPARE(rig.main.session().station(), uint8_t(7));
+        QCOMPARE(rig.main.port().settings().ComNumber, 2);
+        QCOMPARE(rig.main.port().settings().Baud, result.hits[0].baud);
+        QVERIFY(rig.waitPollCycles(2));
+        QVERIFY(rig.messages.shown.isEmpty());
+        rig.main.BtnOff_LineClick();
+        QTRY_VERIFY(!rig.main.port().isOpen());
+
+        // Nobody answers: an empty list and a plain word, within its time bound.
+        rig.drive->setSilent(true);
+        TForm_FindDrive *again = rig.main.findDrive();
+        again->findChild<QSpinBox *>(QStringLiteral("spn_LastStation"))->setValue(2);
+        QElapsedTimer clock;
+        clock.start();
+        const ScanResult none = again->scan();
+        QVERIFY(none.hits.empty() && none.ok() && !none.cancelled);
+        QCOMPARE(none.tried, none.total);
+        QVERIFY(clock.elapsed() < 5000);
+        QCOMPARE(again->table()->rowCount(), 0);
+        QVERIFY(again->findChild<QLabel *>(QStringLiteral("lbl_ScanState"))->text().startsWith(QStringLiteral("No drive answered")));
+        QVERIFY(!again->findChild<QPushButton *>(QStringLiteral("btn_UseDrive"))->isEnabled());
+        QVERIFY(rig.messages.shown.isEmpty());
+        again->close();
     }
 };
 

@@ -17,6 +17,14 @@ ComPort::~ComPort()
     close();
 }
 
+QList<PortEntry> ComPort::pickablePorts() const
+{
+    QList<PortEntry> out = lister_ ? lister_() : QList<PortEntry>();
+    if (simulated_)
+        out << PortEntry{QString::fromLatin1(texts::SimulatedDrive), QString(), QString(), true};
+    return out;
+}
+
 std::optional<PortEntry> ComPort::resolve()
 {
     if (settings_.simulate)

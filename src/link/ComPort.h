@@ -31,6 +31,9 @@ public:
     void setDeviceLister(std::function<QList<PortEntry>()> lister) { lister_ = std::move(lister); }
 
     const PortSettings &settings() const { return settings_; }
+    // What a port number n (entry n - 1) would open now, and the simulated drive when there
+    // is one: the entries a user can pick or scan.
+    QList<PortEntry> pickablePorts() const;
     DrivePort *current() const { return inner_.get(); }
 
     void applySettings(const PortSettings &settings) override { settings_ = settings; }

@@ -38,6 +38,7 @@
 #include "tuning/MonitorWindow.h"
 #include "shell/ConnectionWindow.h"
 #include "shell/FileCommands.h"
+#include "shell/FindDriveDialog.h"
 #include "shell/LinkPanel.h"
 #include "widgets/ProcessWindow.h"
 #include "widgets/ALed.h"
@@ -145,6 +146,18 @@ TForm_Main::~TForm_Main()
     qApp->removeEventFilter(this);
     linkPanel_.reset();
     connection_.shutdown(); // the poller's steps touch this window's controls
+}
+
+TForm_FindDrive *TForm_Main::findDrive()
+{
+    if (connection_.port().isOpen()) {
+        messages_.show(QString::fromLatin1(texts::ComportOpenAlready));
+        return nullptr;
+    }
+    auto *dialog = new TForm_FindDrive(*this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->open();
+    return dialog;
 }
 
 TForm_Link *TForm_Main::openLinkPanel()
@@ -366,6 +379,7 @@ void TForm_Main::buildMenus()
     QMenu *config = bar->addMenu(QStringLiteral("Config"));
     config->setObjectName(QStringLiteral("CONFIG1"));
     connect(item(config, "SET1", "Commport"), &QAction::triggered, this, &TForm_Main::SET1Click);
+    connect(item(config, "FindDrive1", "Find Drive..."), &QAction::triggered, this, [this] { findDrive(); });
 
     QMenu *tools = toolsMenu_ = bar->addMenu(QStringLiteral("Tools"));
     tools->setObjectName(QStringLiteral("TOOLS1"));

@@ -35,6 +35,7 @@ class TForm_Process;
 class FileCommands;
 
 class TForm_Link;
+class TForm_FindDrive;
 
 class TForm_Main : public QMainWindow, public PollerHost, public MonitorView, public ConnectionView {
     Q_OBJECT
@@ -68,6 +69,8 @@ public:
     // View -> Link (also Ctrl+L from any window of the program): the link panel, shown and
     // raised; one panel for the run.
     TForm_Link *openLinkPanel();
+    // Config -> "Find Drive...": scans a port for drives while off line (window-modal).
+    TForm_FindDrive *findDrive();
     // What polls or samples now and how fast, for the panel.
     QString linkActivity();
 

@@ -10,6 +10,7 @@
 
 #include "FileSizeLimit.h"
 #include "MainRig.h"
+#include "link/Transactions.h"
 #include "link/Texts.h"
 #include "monitor/AlarmCommands.h"
 #include "params/Catalogue.h"
@@ -81,7 +82,8 @@ for path in sys.argv[1:]:
     ws = wb.active
     cells = {"%d,%d" % (c.row, c.column): text(c.value) for row in ws.iter_rows() for c in row if c.value is not None}
     widths = {k: d.width for k, d in ws.column_dimensions.items()}
-    out.append({"sheets": wb.sheetnames, "cells": cells, "widths": widths})
+    changes = [[text(v) if v is not None else "" for v in row] for row in wb["CHANGES"].iter_rows(values_only=True)] if "CHANGES" in wb.sheetnames else []
+    out.append({"sheets": wb.sheetnames, "cells": cells, "widths": widths, "changes": changes})
 print(json.dumps(out))
 )";
 
@@ -271,6 +273,8 @@ private slots:
         QVERIFY(r.start());
         QVERIFY(r.rig.drive->raiseAlarm(2));
         r.window->Button_ReadClick();
+        // A write of this session: the second sheet records it.
+        QVERIFY(WriteRegister(r.rig.main.session(), 304, WriteWord{0, 40}).good());
 
         // A name without an extension gets ".vts"; either way the content is the same workbook.
         QTemporaryDir dir;
@@ -292,7 +296,14 @@ private slots:
         QVERIFY(expected.value(QStringLiteral("3,4")) == QLatin1String("default")
                 && expected.value(QStringLiteral("3,8")) == QLatin1String("234.5"));
         for (const QJsonValue &book : books) {
-            QCOMPARE(book[QLatin1String("sheets")].toArray(), QJsonArray{QStringLiteral("REPORT")});
+            QCOMPARE(book[QLatin1String("sheets")].toArray(), (QJsonArray{QStringLiteral("REPORT"), QStringLiteral("CHANGES")}));
+            const QJsonArray changes = book[QLatin1String("changes")].toArray();
+            QCOMPARE(changes.size(), 2);
+            QCOMPARE(changes[0].toArray().at(2).toString(), QStringLiteral("Parameter"));
+            const QJsonArray written = changes[1].toArray();
+            QCOMPARE(written.at(2).toString(), QStringLiteral("P3-05"));
+            QCOMPARE(written.at(5).toString(), QStringLiteral("40"));
+            QCOMPARE(written.at(7).toString(), QStringLiteral("good"));
             QMap<QString, QString> cells;
             const QJsonObject read = book[QLatin1String("cells")].toObject();
             for (auto it = read.begin(); it != read.end(); ++it)

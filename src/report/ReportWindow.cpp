@@ -22,6 +22,7 @@
 #include "params/ValueCodec.h"
 #include "monitor/AlarmCommands.h"
 #include "params/Catalogue.h"
+#include "params/ChangeRecordCsv.h"
 #include "params/PageReader.h"
 #include "params/ParamFile.h"
 #include "widgets/GradientWidgets.h"
@@ -308,7 +309,11 @@ void TForm_Report::Button_SaveClick()
     if (QFileInfo(path).suffix().isEmpty())
         path += QLatin1String(kWorkbookSuffix);
     QString error;
-    if (!SaveWorkbook(model_->sheet(), path, &error)) {
+    // The session's change record goes in as a second sheet.
+    TableSheet changes{QStringLiteral("CHANGES"), ChangeRecordHeadings(), {}};
+    for (const ChangeEntry &e : s_.changes.entries())
+        changes.rows.push_back(ChangeRecordRow(e));
+    if (!SaveWorkbook(model_->sheet(), path, &error, {changes})) {
         s_.messages()->error(QStringLiteral("The report could not be saved as %1.").arg(QDir::toNativeSeparators(path)),
                              error);
     }

@@ -178,7 +178,33 @@ bool syncFile(const QString &name)
 }
 
 // Builds the workbook into an existing file; the workbook is always released.
-bool writeWorkbook(const ReportSheet &sheet, const QByteArray &fileName, QString *error)
+lxw_error writeTable(lxw_workbook *workbook, const TableSheet &table, lxw_format *header)
+{
+    lxw_worksheet *worksheet = workbook_add_worksheet(workbook, table.name.toUtf8().constData());
+    if (!worksheet)
+        return LXW_ERROR_MEMORY_MALLOC_FAILED;
+    lxw_error status = LXW_NO_ERROR;
+    for (int c = 0; c < table.headings.size() && status == LXW_NO_ERROR; ++c) {
+        status = worksheet_set_column(worksheet, lxw_col_t(c), lxw_col_t(c), std::max<qsizetype>(10, table.headings[c].size() + 4), nullptr);
+        if (status == LXW_NO_ERROR)
+            status = worksheet_write_string(worksheet, 0, lxw_col_t(c), table.headings[c].toUtf8().constData(), header);
+    }
+    for (size_t r = 0; r < table.rows.size() && status == LXW_NO_ERROR; ++r) {
+        const QStringList &row = table.rows[r];
+        for (int c = 0; c < row.size() && status == LXW_NO_ERROR; ++c) {
+            if (row[c].isEmpty())
+                continue;
+            double number = 0;
+            status = storesAsNumber(row[c], &number)
+                         ? worksheet_write_number(worksheet, lxw_row_t(r + 1), lxw_col_t(c), number, nullptr)
+                         : worksheet_write_string(worksheet, lxw_row_t(r + 1), lxw_col_t(c), row[c].toUtf8().constData(), nullptr);
+        }
+    }
+    return status;
+}
+
+bool writeWorkbook(const ReportSheet &sheet, const QByteArray &fileName, QString *error,
+                   const std::vector<TableSheet> &more)
 {
     lxw_workbook *workbook = workbook_new(fileName.constData());
     if (!workbook) {
@@ -215,6 +241,10 @@ bool writeWorkbook(const ReportSheet &sheet, const QByteArray &fileName, QString
                 status = worksheet_write_string(worksheet, lxw_row_t(row - 1), lxw_col_t(column - 1),
                                                 text.toUtf8().constData(), format);
         }
+    }
+    for (const TableSheet &table : more) {
+        if (status == LXW_NO_ERROR)
+            status = writeTable(workbook, table, header);
     }
     if (status != LXW_NO_ERROR) {
         lxw_workbook_free(workbook);
@@ -344,7 +374,7 @@ double ReportSheet::columnWidth(int column)
     return onPage(1, column) ? kColumnWidths[size_t(column - 1)] : 0.0;
 }
 
-bool SaveWorkbook(const ReportSheet &sheet, const QString &path, QString *error)
+bool SaveWorkbook(const ReportSheet &sheet, const QString &path, QString *error, const std::vector<TableSheet> &more)
 {
     QString why;
     // Built beside the target and renamed over it only when complete: ::rename replaces
@@ -352,7 +382,7 @@ bool SaveWorkbook(const ReportSheet &sheet, const QString &path, QString *error)
     const QString part = createPartFile(path, &why);
     bool ok = !part.isEmpty();
     if (ok)
-        ok = writeWorkbook(sheet, QFile::encodeName(part), &why);
+        ok = writeWorkbook(sheet, QFile::encodeName(part), &why, more);
     // A replaced file keeps its permissions.
     if (ok && QFileInfo::exists(path))
         QFile::setPermissions(part, QFile::permissions(path));

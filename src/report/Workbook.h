@@ -73,9 +73,17 @@ private:
     std::array<QString, size_t(kRows * kColumns)> cells_;
 };
 
-// Saves the page as an Office Open XML workbook (one sheet, "REPORT"), whatever the path's
-// extension. The target is replaced only by a complete file: on any failure it is left as
-// it was and error says what went wrong.
-bool SaveWorkbook(const ReportSheet &sheet, const QString &path, QString *error = nullptr);
+// A plain table for a further sheet of the workbook: a bold heading row, then the rows.
+struct TableSheet {
+    QString name;
+    QStringList headings;
+    std::vector<QStringList> rows;
+};
+
+// Saves the page as an Office Open XML workbook (the sheet "REPORT", then any further
+// sheets given), whatever the path's extension. The target is replaced only by a complete
+// file: on any failure it is left as it was and error says what went wrong.
+bool SaveWorkbook(const ReportSheet &sheet, const QString &path, QString *error = nullptr,
+                  const std::vector<TableSheet> &more = {});
 
 } // namespace velmora

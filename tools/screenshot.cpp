@@ -3,9 +3,13 @@
 // With GROUP (1 to 9) the picture is of that parameter page instead; with "download FILE"
 // it is of the write-to-drive window previewing FILE; with input, jog, autojog, manual or
 // monitor of that window; "capture" is the monitoring window holding a captured step
-// response with the cursor on it; "link" the link panel.
+// response with the cursor on it; "link" the link panel; "compare" the drive beside a
+// backup; "finddrive" the drive finder after a scan.
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QTableWidget>
+#include <QTemporaryDir>
 #include <QCursor>
 #include <QDoubleSpinBox>
 #include <QPushButton>
@@ -22,6 +26,9 @@
 #include "SimulatedPort.h"
 #include "link/MessageService.h"
 #include "shell/CommDialogs.h"
+#include "params/CompareWindow.h"
+#include "params/DownloadWindow.h"
+#include "shell/FindDriveDialog.h"
 #include "shell/LinkPanel.h"
 #include "shell/MainWindow.h"
 #include "tuning/MonitorWindow.h"
@@ -114,6 +121,45 @@ int main(int argc, char *argv[])
         const bool ok = window->grab().save(QString::fromLocal8Bit(argv[1]));
         main.stopPoller();
         return ok ? 0 : 1;
+    }
+    if (mode == "compare") { // the drive beside a backup, after three changes
+        QTemporaryDir dir;
+        messages.answers = {true};
+        messages.files = {dir.filePath(QStringLiteral("backup.vpf"))};
+        main.UpLoad1Click();
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (w->objectName() == QLatin1String("TForm_Save_Report"))
+                w->close();
+        QTest::qWait(200);
+        drive->setRegister(304, 55.5);
+        drive->setRegister(401, 123);
+        drive->setRegister(901, 7);
+        messages.files = {dir.filePath(QStringLiteral("backup.vpf"))};
+        main.Download1Click();
+        auto *preview = main.findChild<TForm_DownLoad *>();
+        TForm_Compare *compare = preview ? preview->compareWithDrive() : nullptr;
+        if (!compare)
+            return 1;
+        compare->table()->item(1, 0)->setCheckState(Qt::Checked);
+        QTest::qWait(200);
+        const bool ok = compare->grab().save(QString::fromLocal8Bit(argv[1]));
+        main.stopPoller();
+        return ok ? 0 : 1;
+    }
+    if (mode == "finddrive") { // the finder after a scan of the simulated drive at station 3
+        main.BtnOff_LineClick();
+        QTest::qWait(300);
+        auto *third = new SimDrive(3);
+        std::shared_ptr<SimDrive> keep(third);
+        main.port().setSimulatedFactory([keep] { return std::make_unique<SimulatedPort>(keep); });
+        keep->setRegister(27, 1.04);
+        TForm_FindDrive *finder = main.findDrive();
+        if (!finder)
+            return 1;
+        finder->findChild<QComboBox *>()->setCurrentIndex(finder->findChild<QComboBox *>()->count() - 1);
+        finder->scan();
+        QTest::qWait(200);
+        return finder->grab().save(QString::fromLocal8Bit(argv[1])) ? 0 : 1;
     }
     if (mode == "link") { // the link panel after a little polling
         QTest::qWait(800);

@@ -143,6 +143,8 @@ ScanResult TForm_FindDrive::scan()
     for (QWidget *w : std::initializer_list<QWidget *>{port_, from_, to_, all_})
         w->setEnabled(true);
     scan_->setText(QStringLiteral("Scan"));
+    if (!result.cancelled && result.ok())
+        progress_->setValue(progress_->maximum()); // done, also when it stopped at the first drive
 
     for (const ScanHit &hit : result.hits) {
         const int row = table_->rowCount();

@@ -49,6 +49,7 @@ run() {
 run bench_exchange "$exchange_rounds"
 run bench_poll "$poll_seconds"
 run bench_chart
+run bench_scan
 run bench_soak "${soak_args[@]}"
 # Start-up again, a few times: one cold figure alone says little on a busy machine.
 startups=()
@@ -165,7 +166,7 @@ date=$(date -u '+%Y-%m-%d %H:%M UTC')
 load=$(cut -d' ' -f1-3 /proc/loadavg)
 
 failed=""
-for name in bench_exchange bench_poll bench_chart bench_soak; do
+for name in bench_exchange bench_poll bench_chart bench_scan bench_soak; do
   [ "${status[$name]:-1}" = 0 ] || failed="$failed $name (exit ${status[$name]:-?})"
 done
 
@@ -209,6 +210,8 @@ tmp=$(mktemp "$out.XXXXXX")
   goal "chart sampling at 57600 baud, at least 95% of the wire limit" "$(soak WIRE_57600_PERCENT)" '>=' 95 %
   goal "chart sampling at 57600 baud against a minimal client on the same paced simulator, at least 0.97" \
     "$(soak WIRE_57600_RATIO)" '>=' 0.97
+  goal "drive scan, no drive, 6 baud rates x 31 stations, at most 20 s" \
+    "$(sed -nE 's/^no drive, 6 rates.* in ([0-9.]+) s.*/\1/p' "$logs/bench_scan.txt" 2>/dev/null)" '<=' 20 " s"
   goal "start-up to the main window shown, at most 300 ms (median of the further runs)" \
     "${startup_med:-$na}" '<=' 300 " ms"
   goal "status poll soak: RSS growth under 1024 KiB over $(soak POLL_CYCLES) cycles" \
@@ -314,6 +317,14 @@ tmp=$(mktemp "$out.XXXXXX")
   done
   echo
   grep -F "At 1000000 points" "$logs/bench_chart.txt" 2>/dev/null | sed 's/^/> /'
+  echo
+  echo "## Finding the drive (\`bench_scan\`)"
+  echo
+  echo "Config → Find Drive... and \`velmora-cli scan\` against the in-process simulated drive: one"
+  echo "read of the program version per baud rate and station, with the reply wait of each rate"
+  echo "(100 ms at 9600 baud and above, longer below so a whole reply fits)."
+  echo
+  sed 's/^/    /' "$logs/bench_scan.txt" 2>/dev/null
   echo
   echo "## Start-up"
   echo

@@ -209,6 +209,12 @@ private slots:
         PageRig motor(1);
         const QString help = motor.page->entry(0)->toolTip(); // the motor list, written by position
         QVERIFY2(help.contains(QStringLiteral("Items (number written = item):\n  0 = ")), qPrintable(help.left(200)));
+        // The number shown gets its item's text beside it, in the empty list.
+        const int code = motor.page->valueDisplay(0)->text().toInt();
+        auto *list = qobject_cast<QComboBox *>(motor.page->entry(0));
+        QCOMPARE(list->placeholderText(),
+                 QStringLiteral("%1 = %2").arg(code).arg(QString::fromUtf8(ParamGroups[0].rows[0].items[size_t(code)])));
+        QCOMPARE(list->currentIndex(), -1);
     }
 
     // Every write on the wire is in the change record, with the value read before it, the

@@ -215,6 +215,26 @@ void TForm_Page::showTexts(const QStringList &texts)
 {
     for (int i = 0; i < texts.size() && i < int(values_.size()); ++i)
         values_[size_t(i)]->setText(texts[i]);
+    for (int row = 0; row < int(values_.size()); ++row)
+        showItemText(row);
+}
+
+void TForm_Page::showItemText(int row)
+{
+    // A list row whose value is an item's number: the item's text, greyed in the empty
+    // list beside it. Never a selection, so nothing of it is written by Set.
+    const ParamRow &r = paramGroup().rows[size_t(row)];
+    auto *combo = qobject_cast<QComboBox *>(entry(row));
+    if (!combo || r.source == ValueSource::ListText || r.source == ValueSource::FixedText)
+        return;
+    bool ok = false;
+    const int number = values_[size_t(row)]->text().trimmed().toInt(&ok);
+    int position = number;
+    if (r.source == ValueSource::MappedListPosition && number > 7)
+        position = number == 8 ? -1 : number - 1; // 8 stands for no item
+    const bool known = ok && position >= 0 && position < int(r.items.size());
+    combo->setPlaceholderText(known ? QStringLiteral("%1 = %2").arg(number).arg(QString::fromUtf8(r.items[size_t(position)]))
+                                    : QString());
 }
 
 QStringList TForm_Page::valueTexts(int row) const
@@ -272,6 +292,7 @@ void TForm_Page::setClicked(int row)
     QLabel *display = valueDisplay(row);
     const ValueWriteResult result = ValueWrite(session_, def, text, r.servoOffRequired,
                                                [display](const QString &t) { display->setText(t); }, stationChange);
+    showItemText(row);
     if (result.status == ValueWriteResult::WrongParameter)
         status_->setText(QStringLiteral("%1: \"%2\" refused; it takes %3").arg(QLatin1String(r.id), text, RangeText(r, def)));
     else

@@ -37,6 +37,8 @@ public:
     void btnReflashClick();
     // Shows the texts of a reader run (user-interface thread).
     virtual void showTexts(const QStringList &texts);
+    // A list row's item text beside its number (in the empty list's placeholder).
+    void showItemText(int row);
 
     // A row's Set button: the value write with the row's guard, value source and
     // follow-up. Row 28 of P2 is "dFLT", the parameter initialisation.

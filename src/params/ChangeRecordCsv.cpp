@@ -4,6 +4,7 @@
 
 #include "link/DriveSession.h"
 #include "params/Catalogue.h"
+#include "params/CsvText.h"
 
 namespace velmora {
 
@@ -21,14 +22,6 @@ QString valueText(uint16_t address, quint32 word)
     return QString::number(double(v), 'g', 9);
 }
 
-QByteArray csvField(const QString &text)
-{
-    QByteArray bytes = text.toUtf8();
-    if (!bytes.contains(',') && !bytes.contains('"') && !bytes.contains('\n'))
-        return bytes;
-    bytes.replace("\"", "\"\"");
-    return '"' + bytes + '"';
-}
 
 } // namespace
 
@@ -57,7 +50,7 @@ QByteArray ChangeRecordCsv(const std::vector<ChangeEntry> &entries)
     QByteArray out;
     const auto line = [&out](const QStringList &fields) {
         for (qsizetype i = 0; i < fields.size(); ++i)
-            out += (i ? "," : "") + csvField(fields[i]);
+            out += (i ? "," : "") + CsvField(fields[i]);
         out += "\r\n";
     };
     line(ChangeRecordHeadings());

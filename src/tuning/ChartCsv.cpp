@@ -4,24 +4,12 @@
 #include <cmath>
 
 #include "params/AtomicFile.h"
+#include "params/CsvText.h"
 #include "tuning/ChartSampler.h"
 #include "tuning/SampleTimeline.h"
 #include "tuning/StripChart.h"
 
 namespace velmora {
-
-namespace {
-
-QByteArray csvField(const QString &text)
-{
-    QByteArray bytes = text.toUtf8();
-    if (!bytes.contains(',') && !bytes.contains('"') && !bytes.contains('\n'))
-        return bytes;
-    bytes.replace("\"", "\"\"");
-    return '"' + bytes + '"';
-}
-
-} // namespace
 
 QString ChartSignalHeading(int item)
 {
@@ -39,7 +27,7 @@ QByteArray ChartCsv(const SampleTimeline &timeline, const std::vector<const Stri
     last = std::min<long long>(last, timeline.count() - 1);
     QByteArray out = "Sample,Time [s]";
     for (size_t i = 0; i < series.size(); ++i)
-        out += ',' + csvField(headings.value(int(i)));
+        out += ',' + CsvField(headings.value(int(i)));
     out += "\r\n";
     for (long long p = first; p <= last; ++p) {
         out += QByteArray::number(timeline.request(p));

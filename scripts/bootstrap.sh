@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-base-dev-tools libqt6serialport6-dev qt6-charts-dev libgl-dev
+  qt6-base-dev qt6-base-dev-tools libqt6serialport6-dev libgl-dev
   fonts-noto-cjk
   xvfb xauth
   clang libclang-rt-14-dev

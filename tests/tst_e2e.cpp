@@ -40,6 +40,23 @@ CliRun cli(const QStringList &args)
 class TestEndToEnd : public QObject {
     Q_OBJECT
 private slots:
+    // Both programs name the one version number, without a drive or a display.
+    void versions()
+    {
+        const CliRun r = cli({QStringLiteral("--version")});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.out, QStringLiteral("velmora-cli " VELMORA_VERSION "\n"));
+        QProcess gui;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(QLatin1String(name));
+        gui.setProcessEnvironment(env);
+        gui.start(QStringLiteral(VELMORA_GUI_PATH), {QStringLiteral("--version")});
+        QVERIFY(gui.waitForFinished(20000));
+        QCOMPARE(gui.exitCode(), 0);
+        QCOMPARE(QString::fromUtf8(gui.readAllStandardOutput()), QStringLiteral("Velmora " VELMORA_VERSION "\n"));
+    }
+
     void serialPortAgainstTheSimulator()
     {
         SimProcess sim;

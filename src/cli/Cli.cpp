@@ -358,6 +358,7 @@ int RunCli(const QStringList &arguments)
         "error, and for diff and scan any error (a bad file, no answer to a diff).\n\n"
         "Without --port the built-in simulated drive answers."));
     parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption portOpt(QStringLiteral("port"), QStringLiteral("Serial device (any path, e.g. a pseudo-terminal)."), QStringLiteral("DEVICE"));
     const QCommandLineOption simOpt(QStringLiteral("simulate"), QStringLiteral("Talk to the built-in simulated drive."));
     const QCommandLineOption baudOpt(QStringLiteral("baud"), QStringLiteral("Baud rate (1200 to 57600, default 9600)."), QStringLiteral("N"), QStringLiteral("9600"));
@@ -371,6 +372,10 @@ int RunCli(const QStringList &arguments)
         return fail(parser.errorText(), kExitUsage);
     if (parser.isSet(QStringLiteral("help"))) {
         std::fprintf(stdout, "%s", parser.helpText().toUtf8().constData());
+        return kExitOk;
+    }
+    if (parser.isSet(QStringLiteral("version"))) {
+        std::fprintf(stdout, "velmora-cli %s\n", VELMORA_VERSION);
         return kExitOk;
     }
 

@@ -11,7 +11,7 @@ namespace velmora {
 namespace {
 constexpr char kCaption[] = "About";
 constexpr char kProductName[] = "Velmora";
-constexpr char kVersion[] = "Version 1.4";
+constexpr char kVersion[] = "Version " VELMORA_VERSION;
 constexpr char kComments[] = "Commissioning tool for the VD-840 servo drive.";
 } // namespace
 

@@ -50,7 +50,7 @@ namespace velmora {
 
 namespace {
 
-constexpr char kCaption[] = "Velmora For VD-840 (Ver1.4)";
+constexpr char kCaption[] = "Velmora For VD-840 (Ver" VELMORA_VERSION ")";
 constexpr char kCompanion[] = "VADAVO_Zuduze_VD-520.exe";
 
 QLabel *addText(QWidget *parent, const QString &text, const QRect &geometry, const char *name = nullptr,

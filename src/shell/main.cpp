@@ -2,6 +2,7 @@
 #include <QCommandLineParser>
 
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 #include "SimDrive.h"
@@ -19,6 +20,13 @@ constexpr int kSimulatedChunkBytes = 4;
 
 int main(int argc, char *argv[])
 {
+    // Answered without a display, as command-line programs are expected to.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0 || std::strcmp(argv[i], "-v") == 0) {
+            std::printf("Velmora %s\n", VELMORA_VERSION);
+            return 0;
+        }
+    }
     // Without a display Qt would abort with a message about plugins; say what to do instead.
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
         && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
@@ -30,7 +38,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Velmora"));
     QApplication::setApplicationName(QStringLiteral("Velmora"));
-    QApplication::setApplicationVersion(QStringLiteral("1.4"));
+    QApplication::setApplicationVersion(QStringLiteral(VELMORA_VERSION));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Commissioning tool for the VD-840 servo drive."));

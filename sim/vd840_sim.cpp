@@ -39,6 +39,8 @@ constexpr char kUsage[] =
     "  --delay MS      answer every request MS milliseconds late\n"
     "  --chunk N       send replies N bytes at a time (1 ms apart unless --baud paces them)\n"
     "  --silent        answer nothing at all\n"
+    "  --echo          send every request back on the line before the reply, as a two-wire\n"
+    "                  RS-485 adapter without echo suppression does\n"
     "  --listen-baud N the drives listen at N baud: a request sent while the client has set the\n"
     "                  pseudo-terminal to another speed arrives as noise and gets no answer\n"
     "  --link PATH     also make PATH a symbolic link to the device (an existing link is replaced)\n";
@@ -109,7 +111,7 @@ int main(int argc, char **argv)
 {
     long station = 1, baud = 0, drop = 0, delayMs = 0, chunk = 0, listenBaud = 0;
     std::vector<long> stations;
-    bool silent = false;
+    bool silent = false, echo = false;
     std::string linkPath;
 
     for (int i = 1; i < argc; ++i) {
@@ -143,6 +145,8 @@ int main(int argc, char **argv)
                 return usageError("--listen-baud needs a number of bits per second");
         } else if (arg == "--silent") {
             silent = true;
+        } else if (arg == "--echo") {
+            echo = true;
         } else if (arg == "--link") {
             if (i + 1 >= argc || !*argv[i + 1])
                 return usageError("--link needs a path");
@@ -239,6 +243,9 @@ int main(int argc, char **argv)
 
         if (fds[0].revents & POLLIN) {
             const ssize_t n = ::read(master, buffer, sizeof buffer);
+            // The adapter hears its own transmission whatever the drives make of it.
+            if (n > 0 && echo)
+                pending.push_back(Pending{Clock::now(), QByteArray(buffer, static_cast<int>(n))});
             if (n > 0 && heardAtOurSpeed()) {
                 // One line: a reply cannot overtake the one still going out.
                 auto due = std::max(Clock::now(), lineFree);

@@ -395,13 +395,13 @@ private slots:
         QCOMPARE(cli({"--port", dev, "restore", file}).code, 0);
         QCOMPARE(cli({"--port", dev, "diff", file}).code, 0);
 
-        // Errors are 2, with a message and no rows.
+        // Failures are not 1: a message, no rows, and a code of their own (4 the file, 3 the line).
         r = cli({"--port", dev, "diff", dir.filePath(QStringLiteral("missing.vpf"))});
-        QCOMPARE(r.code, 2);
+        QCOMPARE(r.code, 4);
         QVERIFY(r.out.isEmpty());
         SimProcess silent({QStringLiteral("--silent")});
         r = cli({"--port", silent.device(), "diff", file});
-        QCOMPARE(r.code, 2);
+        QCOMPARE(r.code, 3);
         QVERIFY(r.out.isEmpty());
         QVERIFY2(r.err.contains(QStringLiteral("no reply from station 1; P4 to P9 not read; nothing compared")), qPrintable(r.err));
     }
@@ -425,7 +425,7 @@ private slots:
         r = cli({"--port", sim.device(), "--from", "9", "--to", "3", "scan"});
         QCOMPARE(r.code, 2);
         r = cli({"--port", "/dev/does-not-exist", "scan"});
-        QCOMPARE(r.code, 2);
+        QCOMPARE(r.code, 5);
     }
 
     void scanAllAndBackupAllOnASharedLine()

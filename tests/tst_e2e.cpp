@@ -121,11 +121,11 @@ private slots:
         QVERIFY(r.err.contains(QStringLiteral("Wrong parameter")));
 
         r = cli({QStringLiteral("--port"), dev, QStringLiteral("--station"), QStringLiteral("9"), QStringLiteral("read"), QStringLiteral("100"), QStringLiteral("1")});
-        QCOMPARE(r.code, 1);
+        QCOMPARE(r.code, 3);
         QVERIFY(r.err.contains(QStringLiteral("no reply from station 9")));
 
         r = cli({QStringLiteral("--port"), QStringLiteral("/dev/does-not-exist"), QStringLiteral("status")});
-        QCOMPARE(r.code, 1);
+        QCOMPARE(r.code, 5);
         QVERIFY(r.err.contains(QStringLiteral("Comport Open Error")));
     }
 
@@ -163,13 +163,13 @@ private slots:
         c.write(lines.join('\n'));
         c.close();
         const CliRun refused = cli({QStringLiteral("--port"), sim.device(), QStringLiteral("restore"), copy});
-        QCOMPARE(refused.code, 1);
+        QCOMPARE(refused.code, 4);
         QVERIFY2(refused.err.contains(QStringLiteral("Wrong P2 Data5; nothing written")), qPrintable(refused.err));
 
         // A silent drive: nothing is saved, and the old file stays as it was.
         SimProcess silent({QStringLiteral("--silent")});
         const CliRun lost = cli({QStringLiteral("--port"), silent.device(), QStringLiteral("backup"), file});
-        QCOMPARE(lost.code, 1);
+        QCOMPARE(lost.code, 3);
         QVERIFY(lost.err.contains(QStringLiteral("nothing saved")));
         f.seek(0);
         QCOMPARE(f.readAll(), bytes);

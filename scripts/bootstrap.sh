@@ -9,6 +9,7 @@ packages=(
   xvfb xauth
   clang libclang-rt-14-dev
   libxlsxwriter-dev python3-openpyxl
+  desktop-file-utils appstream dpkg-dev groff-base
 )
 
 missing=()

@@ -73,13 +73,14 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT ${VELMORA_PACKAGE_MAINTAINER})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "commissioning tool for the VD-840 servo drive")
 set(CPACK_PACKAGE_DESCRIPTION
-  "Velmora brings one VD-840 servo drive on line over RS-232C or RS-485, shows its live
-status, I/O and alarms, reads and writes its parameters with range checks and read-back,
-backs them up to a file and restores them, jogs the motor, forces its inputs, tunes the
-drive with live charts and saves a parameter report.
+  "Velmora brings one VD-840 servo drive on line over RS-232C or RS-485,
+shows its live status, I/O and alarms, reads and writes its parameters
+with range checks and read-back, backs them up to a file and restores
+them, jogs the motor, forces its inputs, tunes the drive with live charts
+and saves a parameter report.
 .
-The package holds the desktop program velmora, the command-line program velmora-cli and
-vd840-sim, a simulated drive served on a pseudo-terminal.")
+The package holds the desktop program velmora, the command-line program
+velmora-cli and vd840-sim, a simulated drive served on a pseudo-terminal.")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 

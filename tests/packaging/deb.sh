@@ -115,10 +115,6 @@ for plugin in "${plugins[@]}"; do
   grep -qxF -- "$package" <<<"$depends" || fail "the plugin $(basename "$plugin") comes from $package, not in Depends"
 done
 
-if command -v lintian >/dev/null; then
-  lintian --no-tag-display-limit "$deb" || true
-fi
-
 if [ "$failures" -ne 0 ]; then
   echo "$failures package checks failed" >&2
   exit 1

@@ -173,7 +173,7 @@ private slots:
         // On-Line, Confirm, "Simulated VD-840", OK: the dialogs are answered as they come.
         MainRig rig;
         rig.main.port().setChooser([&rig](const QList<PortEntry> &ports) {
-            SelectPortDialog dialog(ports, &rig.main);
+            SelectPortDialog dialog(ports, {}, &rig.main);
             QTimer::singleShot(0, &dialog, [&dialog] {
                 auto *combo = dialog.findChild<QComboBox *>(QStringLiteral("ComboPorts"));
                 combo->setCurrentIndex(combo->findText(QString::fromLatin1(texts::SimulatedDrive), Qt::MatchStartsWith));

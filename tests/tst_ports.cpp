@@ -30,17 +30,30 @@ private slots:
             return std::nullopt;
         });
         port.setSimulatedFactory([] { return std::make_unique<ScriptedPort>(); });
+        // USB adapters (by their identifiers or their names) first, in natural order, then
+        // other ports, then the simulated drive, then the on-board ports nobody means.
+        const auto entry = [](const char *name, bool usb = false) {
+            PortEntry e{QLatin1String(name), QStringLiteral("/dev/") + QLatin1String(name), {}, false};
+            e.usb = usb;
+            return e;
+        };
+        QList<PortEntry> devices{entry("ttyS1"), entry("ttyUSB10", true), entry("ttyS0"), entry("ttyACM0"),
+                                 entry("ttyAMA0"), entry("ttyUSB2", true), entry("ttyXRUSB0", true), entry("ttySC0")};
+        OrderPorts(devices);
+        port.setDeviceLister([devices] { return devices; });
         QVERIFY(!port.open());
         QVERIFY(!port.isOpen());
         QVERIFY(!port.errorString().isEmpty());
-        QVERIFY(!offered.isEmpty());
-        QVERIFY(offered.last().simulated);
-        QCOMPARE(offered.last().name, QStringLiteral("Simulated VD-840"));
-        for (int i = 0; i + 1 < offered.size(); ++i)
-            QVERIFY(!offered[i].simulated);
+        QStringList names;
+        for (const PortEntry &p : offered)
+            names << p.name;
+        QCOMPARE(names, (QStringList{"ttyACM0", "ttyUSB2", "ttyUSB10", "ttyXRUSB0", "ttyAMA0", "ttySC0",
+                                     "Simulated VD-840", "ttyS0", "ttyS1"}));
+        QVERIFY(offered.at(6).simulated);
+        QCOMPARE(port.pickablePorts().size(), offered.size());
 
         // Choosing the simulated drive opens it.
-        port.setChooser([](const QList<PortEntry> &list) { return std::optional<PortEntry>(list.last()); });
+        port.setChooser([](const QList<PortEntry> &list) { return std::optional<PortEntry>(list.at(6)); });
         QVERIFY(port.open());
         QCOMPARE(port.portName(), QString::fromLatin1(texts::SimulatedDrive));
         QVERIFY(!port.open()); // open already
@@ -129,7 +142,7 @@ private slots:
                 if (auto *d = qobject_cast<SelectPortDialog *>(w); d && d->isVisible())
                     d->reject();
         });
-        QVERIFY(!SelectPortDialog::choose(ports).has_value());
+        QVERIFY(!SelectPortDialog::choose(ports, {}).has_value());
     }
 };
 

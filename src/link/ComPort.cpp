@@ -1,5 +1,6 @@
 #include "link/ComPort.h"
 
+#include "link/KeptSettings.h"
 #include "link/QtSerialDrivePort.h"
 #include "link/Texts.h"
 
@@ -20,15 +21,13 @@ ComPort::~ComPort()
 QList<PortEntry> ComPort::pickablePorts() const
 {
     QList<PortEntry> out = lister_ ? lister_() : QList<PortEntry>();
-    if (simulated_)
-        out << PortEntry{QString::fromLatin1(texts::SimulatedDrive), QString(), QString(), true};
-    return out;
+    return simulated_ ? WithSimulatedDrive(std::move(out)) : out;
 }
 
 std::optional<PortEntry> ComPort::resolve()
 {
     if (settings_.simulate)
-        return PortEntry{QString::fromLatin1(texts::SimulatedDrive), QString(), QString(), true};
+        return SimulatedEntry();
     if (!settings_.device.isEmpty())
         return PortEntry{settings_.device, settings_.device, QString(), false};
     if (settings_.ComNumber == 0) {
@@ -36,7 +35,7 @@ std::optional<PortEntry> ComPort::resolve()
             error_ = tr("No port chosen");
             return std::nullopt;
         }
-        std::optional<PortEntry> chosen = chooser_(SelectablePorts());
+        std::optional<PortEntry> chosen = chooser_(WithSimulatedDrive(lister_()));
         if (!chosen)
             error_ = tr("No port chosen");
         return chosen;
@@ -82,6 +81,11 @@ bool ComPort::open()
     connect(port.get(), &DrivePort::deviceLost, this, &DrivePort::deviceLost);
     inner_ = std::move(port);
     name_ = entry->name;
+    // The adapter is known by its serial number from now on, whatever ttyUSB it gets.
+    if (entry->usb && !entry->serialNumber.isEmpty() && entry->serialNumber != settings_.adapterSerial) {
+        settings_.adapterSerial = entry->serialNumber;
+        KeptSettings::setValue(QStringLiteral("port/adapterSerial"), settings_.adapterSerial);
+    }
     return true;
 }
 

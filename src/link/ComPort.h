@@ -43,6 +43,7 @@ public:
     QString errorString() const override { return error_; }
     // The name of the entry opened ("ttyUSB0", "Simulated VD-840").
     QString portName() const override { return inner_ ? name_ : QString(); }
+    LineReport lineReport() const override { return inner_ ? inner_->lineReport() : LineReport{}; }
 
     qint64 bytesWaiting() const override { return inner_ ? inner_->bytesWaiting() : 0; }
     QByteArray readAll() override { return inner_ ? inner_->readAll() : QByteArray(); }

@@ -4,6 +4,8 @@
 #include <QObject>
 #include <QString>
 
+#include "link/SerialLine.h"
+
 namespace velmora {
 
 // Port settings as the connection dialog keeps them. They take effect at the next open().
@@ -18,6 +20,8 @@ struct PortSettings {
     bool SWFlowOptions = false; // XON/XOFF; never wanted for binary frames
     QString device;             // explicit device path (e.g. a pseudo-terminal); wins over ComNumber
     bool simulate = false;      // use the built-in simulated drive
+    bool rs485 = false;         // ask the driver to switch the line's direction (RTS on send)
+    QString adapterSerial;      // the USB adapter last chosen, by its serial number
 };
 
 QString parityName(PortSettings::ParityChoice p);
@@ -39,6 +43,9 @@ public:
     virtual QString errorString() const = 0;
     // A short name of what is open, for the status bar ("ttyUSB0", "Simulated VD-840").
     virtual QString portName() const = 0;
+    // What the driver of the open device took of the adapter settings (nothing asked by
+    // default: the simulated drive has no driver).
+    virtual LineReport lineReport() const { return {}; }
 
     virtual qint64 bytesWaiting() const = 0;
     virtual QByteArray readAll() = 0;

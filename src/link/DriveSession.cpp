@@ -12,6 +12,7 @@
 #include "link/DrivePort.h"
 #include "link/LinkLog.h"
 #include "link/MessageService.h"
+#include "link/Texts.h"
 
 namespace velmora {
 
@@ -288,6 +289,8 @@ void DriveSession::sendFrame(const uint8_t *frame, int length, int replyBytes)
     reply.receiveBuffer.clear();
     if (port_ && port_->isOpen())
         port_->discardInput();
+    reply.request = QByteArray(reinterpret_cast<const char *>(frame), length);
+    reply.echoPossible = true;
     expected = expectationFor(QByteArray::fromRawData(reinterpret_cast<const char *>(frame), length), replyBytes);
     inflightReply_.clear();
     inflightOutcome_ = ReplyOutcome::NoReply;
@@ -358,6 +361,23 @@ void DriveSession::noteLateBytes(int count)
 {
     counters.lateBytesDiscarded += quint64(count);
     qCDebug(lcWire) << "late bytes discarded:" << count;
+}
+
+void DriveSession::noteEcho()
+{
+    ++counters.echoesDiscarded;
+    if (link.lineEchoes)
+        return;
+    link.lineEchoes = true;
+    qCWarning(lcLink) << "the line echoes every request; echoes are discarded";
+    // Not from inside the receiver: whoever shows link faults shows it when it can.
+    QMetaObject::invokeMethod(
+        this, [this] { reportLinkFault(QString::fromLatin1(texts::LineEchoes)); }, Qt::QueuedConnection);
+}
+
+void DriveSession::forgetLine()
+{
+    link.lineEchoes = false;
 }
 
 void DriveSession::badReplyLimitReached()

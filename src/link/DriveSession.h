@@ -86,6 +86,10 @@ struct ReplyState {
     int crcErrorCount = 0;
     ReplyOutcome lastOutcome = ReplyOutcome::NoReply;
     quint64 bytesSeen = 0; // every byte gathered since start, stale ones included
+    // The request outstanding, and whether what arrives first may still be that request
+    // coming back (a line that echoes: a two-wire RS-485 adapter without echo suppression).
+    QByteArray request;
+    bool echoPossible = false;
 };
 
 struct LinkState {
@@ -95,6 +99,9 @@ struct LinkState {
     uint8_t ServoOnState = 0;
     std::array<uint8_t, 12> InFunc{};
     QStringList inputFunctionTexts = QStringList(12); // display texts of P7-01..P7-12
+    // The line has sent a request back: from then on a write's echo is never taken for the
+    // drive's acknowledgement. Forgotten when the port is opened again.
+    bool lineEchoes = false;
 };
 
 // The link's own accounting, read by anyone from any thread.
@@ -109,6 +116,7 @@ struct LinkCounters {
     std::atomic<quint64> repliesTaken{0}; // every whole reply the receiver took, good or not
     std::atomic<quint64> bytesSent{0};    // request bytes
     std::atomic<quint64> bytesAnswered{0}; // bytes of the replies handed to a request
+    std::atomic<quint64> echoesDiscarded{0}; // requests the line sent back, dropped unread
 };
 
 // What the receiver will accept as the reply to the request just sent.
@@ -187,6 +195,10 @@ public:
     void noteBytesArrived();
     // Receiver: the bad-reply limit is reached.
     void badReplyLimitReached();
+    // Receiver: the line sent the request back; said once per opening of the port.
+    void noteEcho();
+    // A new opening of the port: what was learnt of the line no longer holds.
+    void forgetLine();
 
     // The old hook: run when the bad-reply limit is reached, after the signal, once the
     // receiver has returned. Tests and the command line use it; the connection uses the signal.

@@ -58,6 +58,8 @@ void LoadPortChoices(PortSettings &s)
     s.Parity = PortSettings::ParityChoice(whole("parity", int(s.Parity), 0, 4));
     s.StopBits = whole("stopBits", s.StopBits, 1, 2);
     s.SWFlowOptions = KeptSettings::value(QStringLiteral("port/xonXoff"), s.SWFlowOptions).toBool();
+    s.rs485 = KeptSettings::value(QStringLiteral("port/rs485"), s.rs485).toBool();
+    s.adapterSerial = KeptSettings::value(QStringLiteral("port/adapterSerial"), s.adapterSerial).toString();
 }
 
 void SavePortChoices(const PortSettings &s)
@@ -68,6 +70,8 @@ void SavePortChoices(const PortSettings &s)
     KeptSettings::setValue(QStringLiteral("port/parity"), int(s.Parity));
     KeptSettings::setValue(QStringLiteral("port/stopBits"), s.StopBits);
     KeptSettings::setValue(QStringLiteral("port/xonXoff"), s.SWFlowOptions);
+    KeptSettings::setValue(QStringLiteral("port/rs485"), s.rs485);
+    KeptSettings::setValue(QStringLiteral("port/adapterSerial"), s.adapterSerial);
 }
 
 } // namespace velmora

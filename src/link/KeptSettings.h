@@ -25,7 +25,8 @@ public:
     static void setValue(const QString &key, const QVariant &value);
 };
 
-// The Comport dialog's choices (port number, baud, data bits, parity, stop bits, flow):
+// The Comport dialog's choices (port number, baud, data bits, parity, stop bits, flow,
+// RS-485 mode) and the USB adapter last chosen:
 // loaded over what settings hold, saved from them. The device path and the simulate
 // switch come from the command line and are never kept.
 void LoadPortChoices(PortSettings &settings);

@@ -2,6 +2,8 @@
 
 #include <QFileInfo>
 
+#include "link/LinkLog.h"
+
 #include <cerrno>
 #include <cstring>
 #include <unistd.h>
@@ -68,7 +70,23 @@ bool QtSerialDrivePort::open()
     // Whatever the device held before we opened it is not a reply to us.
     port_.clear(QSerialPort::AllDirections);
     lost_ = false;
+    tuneLine();
     return true;
+}
+
+void QtSerialDrivePort::tuneLine()
+{
+    // A reply's bytes are handed on as they arrive rather than when the driver's own timer
+    // next runs; every exchange waits for its reply, so this is the exchange rate.
+    const int fd = int(port_.handle());
+    line_ = LineReport{};
+    line_.ttyName = QFileInfo(QFileInfo(path_).canonicalFilePath()).fileName();
+    line_.lowLatency = RequestLowLatency(fd);
+    line_.rs485 = settings_.rs485 ? EnableRs485(fd) : LineFeature::NotAsked;
+    line_.latencyTimerMs = UsbLatencyTimerMs(line_.ttyName);
+    qCInfo(lcLink).noquote() << line_.ttyName << "low latency:" << FeatureText(line_.lowLatency)
+                             << "| RS-485:" << FeatureText(line_.rs485)
+                             << "| latency timer:" << LatencyTimerText(line_);
 }
 
 void QtSerialDrivePort::close()

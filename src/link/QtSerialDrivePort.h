@@ -18,6 +18,7 @@ public:
     bool isOpen() const override { return port_.isOpen(); }
     QString errorString() const override { return error_; }
     QString portName() const override;
+    LineReport lineReport() const override { return line_; }
 
     qint64 bytesWaiting() const override { return port_.bytesAvailable(); }
     QByteArray readAll() override { return port_.readAll(); }
@@ -26,12 +27,14 @@ public:
     void discardOutput() override;
 
 private:
+    void tuneLine();
     void onError(QSerialPort::SerialPortError error);
 
     QString path_;
     PortSettings settings_;
     QSerialPort port_;
     QString error_;
+    LineReport line_;
     bool lost_ = false;
 };
 

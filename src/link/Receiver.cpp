@@ -67,9 +67,41 @@ void TThread_Receive::feed(const QByteArray &bytes)
     busy_ = false;
 }
 
+TThread_Receive::Echo TThread_Receive::dropEcho()
+{
+    ReplyState &r = s_.reply;
+    if (!r.echoPossible)
+        return Echo::None;
+    QByteArray &buf = r.receiveBuffer;
+    const QByteArray &request = r.request;
+    const int n = int(std::min(buf.size(), request.size()));
+    if (n == 0 || std::memcmp(buf.constData(), request.constData(), size_t(n)) != 0) {
+        r.echoPossible = false; // the first bytes are not the request: no echo this time
+        return Echo::None;
+    }
+    if (buf.size() < request.size())
+        return isWholeAnswer(buf) ? Echo::None : Echo::WaitForMore;
+    r.echoPossible = false;
+    // A write's acknowledgement repeats the request byte for byte: until this line has
+    // shown that it echoes, the copy is the drive's answer.
+    if (!s_.link.lineEchoes && isWholeAnswer(request))
+        return Echo::None;
+    buf.remove(0, request.size());
+    s_.noteEcho();
+    return Echo::Dropped;
+}
+
+bool TThread_Receive::isWholeAnswer(const QByteArray &frame) const
+{
+    const auto *bytes = reinterpret_cast<const uint8_t *>(frame.constData());
+    return expectedFrameLength(frame) == frame.size() && CrcMatches(bytes, int(frame.size())) && answersRequest(bytes);
+}
+
 void TThread_Receive::handle()
 {
     QByteArray &buf = s_.reply.receiveBuffer;
+    if (dropEcho() == Echo::WaitForMore)
+        return;
     const int L = buf.size();
     if (L < 2)
         return; // a single byte waits for more

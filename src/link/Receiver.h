@@ -27,6 +27,9 @@ public:
     static constexpr int kMaxReplyLength = 200;
 
 private:
+    enum class Echo { None, WaitForMore, Dropped };
+    Echo dropEcho();
+    bool isWholeAnswer(const QByteArray &frame) const;
     void handle();
     void takeReply();
     void crcErrorHandling();

@@ -1,5 +1,6 @@
 #include "shell/CommDialogs.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
 #include <QLabel>
@@ -59,6 +60,13 @@ TForm_COMM::TForm_COMM(PortSettings &settings, QWidget *parent)
     COMBOX_Parity->setCurrentIndex(2);
     COMBOX_Flow = addList(form, "COMBOX_Flow", "Flow control:", {"swfBOTH", "swfNONE", "swfRECEIVE", "swfTRANSMITE"}, false);
     COMBOX_Flow->setCurrentIndex(1);
+    // For adapters whose driver switches the line's direction itself; where the driver has
+    // no such mode the port opens as before and the link panel says so.
+    chk_Rs485 = new QCheckBox(QStringLiteral("RS-485 mode (the driver raises RTS while sending)"));
+    chk_Rs485->setObjectName(QStringLiteral("chk_Rs485"));
+    chk_Rs485->setChecked(settings_.rs485);
+    chk_Rs485->setToolTip(QStringLiteral("Takes effect when the port is next opened (On-Line)."));
+    form->addRow(QString(), chk_Rs485);
 
     auto *ok = new GradRoundBtn(QStringLiteral("OK"));
     ok->setObjectName(QStringLiteral("btnOK"));
@@ -93,6 +101,7 @@ void TForm_COMM::btnOKClick()
     // The port offers software flow control only in both directions at once.
     if (int i = selected(COMBOX_Flow); i >= 0)
         settings_.SWFlowOptions = i != 1;
+    settings_.rs485 = chk_Rs485->isChecked();
 }
 
 TForm_ID::TForm_ID(QWidget *parent)

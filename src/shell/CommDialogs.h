@@ -7,6 +7,7 @@
 
 #include "link/DrivePort.h"
 
+class QCheckBox;
 class QComboBox;
 
 namespace velmora {
@@ -32,6 +33,7 @@ private:
     QComboBox *COMBOX_STOP;
     QComboBox *COMBOX_Parity;
     QComboBox *COMBOX_Flow;
+    QCheckBox *chk_Rs485;
 };
 
 class TForm_ID : public QDialog {

@@ -67,6 +67,8 @@ bool DriveConnection::goOnLine(const QString &stationText)
         return false;
     }
     session_.discardAll();
+    session_.forgetLine();
+    adviseOnAdapter();
     bool ok = false;
     const int station = stationText.trimmed().toInt(&ok, 10);
     if (!ok) {
@@ -90,6 +92,18 @@ bool DriveConnection::goOnLine(const QString &stationText)
     setState(State::OnLine);
     startPollerAt(QThread::TimeCriticalPriority);
     return true;
+}
+
+void DriveConnection::adviseOnAdapter()
+{
+    // Once per adapter and run: the setting outlives going off line, not a replug.
+    const LineReport line = port_.lineReport();
+    const QString advice = LatencyTimerAdvice(line);
+    if (advice.isEmpty() || toldSlowAdapter_.contains(line.ttyName))
+        return;
+    toldSlowAdapter_.insert(line.ttyName);
+    // After going on line has finished: the box must not hold the opening up.
+    QTimer::singleShot(0, this, [this, advice] { showLinkFault(advice); });
 }
 
 void DriveConnection::goOffLine()

@@ -9,6 +9,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QThread>
 #include <QTimer>
 
@@ -93,6 +94,9 @@ signals:
     void stateChanged(velmora::DriveConnection::State state);
 
 private:
+    // Tells the user once when the adapter's latency timer slows every exchange.
+    void adviseOnAdapter();
+
     struct Fault {
         QString text;
         QString detail;
@@ -125,6 +129,7 @@ private:
     bool pollerRunning_ = false;
     State state_ = State::OffLine;
     std::deque<Fault> faults_;
+    QSet<QString> toldSlowAdapter_; // adapters whose slow latency timer the user has been told of
     bool faultBoxOpen_ = false;
     int holdFaults_ = 0;
 };

@@ -1,5 +1,7 @@
 #include "shell/FindDriveDialog.h"
 
+#include <algorithm>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
@@ -26,7 +28,9 @@ TForm_FindDrive::TForm_FindDrive(TForm_Main &main) : QDialog(&main), main_(main)
     port_ = new QComboBox(this);
     port_->setObjectName(QStringLiteral("cmb_ScanPort"));
     for (const PortEntry &p : ports_)
-        port_->addItem(p.description.isEmpty() || p.simulated ? p.name : QStringLiteral("%1 (%2)").arg(p.name, p.description));
+        port_->addItem(p.displayText());
+    if (const int known = FindAdapter(ports_, main_.port().settings().adapterSerial); known >= 0)
+        port_->setCurrentIndex(known);
     from_ = new QSpinBox(this);
     from_->setObjectName(QStringLiteral("spn_FirstStation"));
     from_->setRange(1, 255);
@@ -99,8 +103,14 @@ PortSettings TForm_FindDrive::settingsFor(int index) const
     const PortEntry &entry = ports_.at(index);
     s.simulate = entry.simulated;
     s.device.clear();
-    if (!entry.simulated)
-        s.ComNumber = index + 1; // the n-th device of the list, as the Comport dialog counts
+    if (!entry.simulated) {
+        // The n-th device of the list, as the Comport dialog counts: the simulated drive,
+        // listed among them, is not one.
+        s.ComNumber = 1 + int(std::count_if(ports_.begin(), ports_.begin() + index,
+                                            [](const PortEntry &p) { return !p.simulated; }));
+        if (entry.usb && !entry.serialNumber.isEmpty())
+            s.adapterSerial = entry.serialNumber;
+    }
     return s;
 }
 

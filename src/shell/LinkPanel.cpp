@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "link/DrivePort.h"
 #include "link/DriveSession.h"
 #include "link/LinkLog.h"
 #include "link/MessageService.h"
@@ -38,6 +39,10 @@ TForm_Link::TForm_Link(DriveSession &session, Sources sources)
     late_ = value("lbl_LateBytes", QStringLiteral("Late bytes discarded"));
     activity_ = value("lbl_Activity", QStringLiteral("Polling / sampling"));
     wire_ = value("lbl_WireShare", QStringLiteral("Share of the wire"));
+    echoes_ = value("lbl_Echoes", QStringLiteral("Echoes discarded"));
+    lowLatency_ = value("lbl_LowLatency", QStringLiteral("Low-latency mode"));
+    rs485_ = value("lbl_Rs485", QStringLiteral("RS-485 mode"));
+    latencyTimer_ = value("lbl_LatencyTimer", QStringLiteral("Adapter latency timer"));
 
     frames_ = new QPlainTextEdit(this);
     frames_->setObjectName(QStringLiteral("txt_Frames"));
@@ -78,6 +83,13 @@ void TForm_Link::refresh()
     bad_->setText(QString::number(c.bad));
     timeouts_->setText(QString::number(c.timeouts));
     late_->setText(QString::number(c.lateBytesDiscarded));
+    echoes_->setText(s_.link.lineEchoes ? QStringLiteral("%1 (the line echoes every request)").arg(c.echoesDiscarded)
+                                        : QString::number(c.echoesDiscarded));
+    const LineReport line = s_.port() ? s_.port()->lineReport() : LineReport{};
+    const QString noDevice = QStringLiteral("no serial device open");
+    lowLatency_->setText(line.ttyName.isEmpty() ? noDevice : FeatureText(line.lowLatency));
+    rs485_->setText(line.ttyName.isEmpty() ? noDevice : FeatureText(line.rs485));
+    latencyTimer_->setText(line.ttyName.isEmpty() ? noDevice : LatencyTimerText(line));
     const QString activity = sources_.activity ? sources_.activity() : QString();
     activity_->setText(activity.isEmpty() ? QStringLiteral("idle") : activity);
 

@@ -41,6 +41,7 @@ private:
     Sources sources_;
     QTimer *timer_;
     QLabel *requests_, *good_, *refused_, *bad_, *timeouts_, *late_, *activity_, *wire_;
+    QLabel *echoes_, *lowLatency_, *rs485_, *latencyTimer_;
     QCheckBox *pause_;
     QPlainTextEdit *frames_;
     quint64 shownFrames_ = ~quint64(0);

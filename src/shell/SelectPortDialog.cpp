@@ -9,7 +9,7 @@
 
 namespace velmora {
 
-SelectPortDialog::SelectPortDialog(const QList<PortEntry> &ports, QWidget *parent)
+SelectPortDialog::SelectPortDialog(const QList<PortEntry> &ports, const QString &adapterSerial, QWidget *parent)
     : QDialog(parent), ports_(ports)
 {
     setObjectName(QStringLiteral("SelectPortDialog"));
@@ -20,11 +20,9 @@ SelectPortDialog::SelectPortDialog(const QList<PortEntry> &ports, QWidget *paren
     layout->addWidget(new QLabel(QString::fromLatin1(texts::SelectPortChoose), this));
     combo_ = new QComboBox(this);
     combo_->setObjectName(QStringLiteral("ComboPorts"));
-    for (const PortEntry &p : ports_) {
-        const QString text = p.description.isEmpty() || p.simulated ? p.name : QStringLiteral("%1 (%2)").arg(p.name, p.description);
-        combo_->addItem(text);
-    }
-    combo_->setCurrentIndex(ports_.isEmpty() ? -1 : 0);
+    for (const PortEntry &p : ports_)
+        combo_->addItem(p.displayText());
+    combo_->setCurrentIndex(ports_.isEmpty() ? -1 : std::max(0, FindAdapter(ports_, adapterSerial)));
     layout->addWidget(combo_);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->setObjectName(QStringLiteral("SelectPortButtons"));
@@ -42,9 +40,10 @@ std::optional<PortEntry> SelectPortDialog::chosen() const
     return ports_.at(i);
 }
 
-std::optional<PortEntry> SelectPortDialog::choose(const QList<PortEntry> &ports, QWidget *parent)
+std::optional<PortEntry> SelectPortDialog::choose(const QList<PortEntry> &ports, const QString &adapterSerial,
+                                                  QWidget *parent)
 {
-    SelectPortDialog dialog(ports, parent);
+    SelectPortDialog dialog(ports, adapterSerial, parent);
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     return dialog.chosen();

@@ -14,11 +14,14 @@ namespace velmora {
 class SelectPortDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit SelectPortDialog(const QList<PortEntry> &ports, QWidget *parent = nullptr);
+    // The adapter with the serial number given is chosen to start with, wherever it is plugged.
+    explicit SelectPortDialog(const QList<PortEntry> &ports, const QString &adapterSerial = {},
+                              QWidget *parent = nullptr);
     std::optional<PortEntry> chosen() const;
 
     // Modal choice; nothing on Cancel.
-    static std::optional<PortEntry> choose(const QList<PortEntry> &ports, QWidget *parent = nullptr);
+    static std::optional<PortEntry> choose(const QList<PortEntry> &ports, const QString &adapterSerial,
+                                           QWidget *parent = nullptr);
 
 private:
     QList<PortEntry> ports_;

@@ -65,7 +65,9 @@ int main(int argc, char *argv[])
         drive->setChunkSize(kSimulatedChunkBytes);
         return std::make_unique<SimulatedPort>(drive);
     });
-    port.setChooser([&main](const QList<PortEntry> &ports) { return SelectPortDialog::choose(ports, &main); });
+    port.setChooser([&main, &port](const QList<PortEntry> &ports) {
+        return SelectPortDialog::choose(ports, port.settings().adapterSerial, &main);
+    });
     KeptSettings::enable();
     PortSettings settings = port.settings();
     LoadPortChoices(settings);

@@ -272,7 +272,7 @@ Problem backupInto(DriveSession &s, const QString &path)
     }
     QString error;
     if (!SaveParamFile(path, BuildParamFileLines(texts.texts), &error))
-        return {QStringLiteral("%1 (%2)").arg(QString::fromLatin1(texts::FileSaveFail), error), kExitFile};
+        return {QStringLiteral("%1 (%2: %3)").arg(QString::fromLatin1(texts::FileSaveFail), path, error), kExitFile};
     return {};
 }
 

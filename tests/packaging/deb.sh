@@ -5,8 +5,7 @@
 # files, stripped programs, and a Depends that names the package of every shared library
 # the three programs link and of every Qt plugin given (loaded at run time, so invisible to
 # dpkg-shlibdeps). Exit 77 (skip) only when a packaging tool is missing.
-set -euo pipefail
-export LC_ALL=C
+source "$(dirname "$0")/checks.sh"
 
 if [ $# -lt 3 ]; then
   echo "usage: $0 BUILD_DIR VERSION APP_ID [RUNTIME_PLUGIN...]" >&2
@@ -18,18 +17,10 @@ app_id=$3
 shift 3
 plugins=("$@")
 
-for tool in cpack dpkg dpkg-deb dpkg-shlibdeps readelf ldd; do
-  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
-done
+require_tools cpack dpkg dpkg-deb dpkg-shlibdeps readelf ldd
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/velmora-deb.XXXXXX")
 trap 'rm -rf "$work"' EXIT
-
-failures=0
-fail() {
-  echo "FAIL: $*" >&2
-  failures=$((failures + 1))
-}
 
 arch=$(dpkg --print-architecture)
 if ! cpack -G DEB -B "$work/out" --config "$build/CPackConfig.cmake" >"$work/cpack.log" 2>&1; then
@@ -115,8 +106,4 @@ for plugin in "${plugins[@]}"; do
   grep -qxF -- "$package" <<<"$depends" || fail "the plugin $(basename "$plugin") comes from $package, not in Depends"
 done
 
-if [ "$failures" -ne 0 ]; then
-  echo "$failures package checks failed" >&2
-  exit 1
-fi
-echo "every package check passed"
+finish "package checks" "every package check passed"

@@ -6,8 +6,7 @@
 # desktop entry, AppStream metadata and manual pages passing their validators; the icon at
 # every size; the bash completion; the README. Exit 77 (skip) only when a checking tool is
 # missing.
-set -euo pipefail
-export LC_ALL=C
+source "$(dirname "$0")/checks.sh"
 
 if [ $# -ne 3 ]; then
   echo "usage: $0 BUILD_DIR VERSION APP_ID" >&2
@@ -17,26 +16,17 @@ build=$1
 version=$2
 app_id=$3
 
-for tool in cmake desktop-file-validate appstreamcli groff gzip readelf bash; do
-  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
-done
+require_tools cmake desktop-file-validate appstreamcli groff gzip readelf bash
 
-prefix=$(mktemp -d "${TMPDIR:-/tmp}/velmora-install.XXXXXX")
-trap 'rm -rf "$prefix"' EXIT
+work=$(mktemp -d "${TMPDIR:-/tmp}/velmora-install.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+prefix=$work/prefix
 
-failures=0
-fail() {
-  echo "FAIL: $*" >&2
-  failures=$((failures + 1))
-}
-
-cmake --install "$build" --prefix "$prefix" >"$prefix.log" 2>&1 || {
-  cat "$prefix.log" >&2
-  rm -f "$prefix.log"
+if ! cmake --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1; then
+  cat "$work/install.log" >&2
   echo "FAIL: cmake --install" >&2
   exit 1
-}
-rm -f "$prefix.log"
+fi
 
 expected=(
   bin/velmora
@@ -150,8 +140,4 @@ if [ -f "$completion" ]; then
     || fail "sourcing the completion script does not set up completion for velmora-cli"
 fi
 
-if [ "$failures" -ne 0 ]; then
-  echo "$failures installation checks failed" >&2
-  exit 1
-fi
-echo "installed $(cd "$prefix" && find . -type f | wc -l) files; every check passed"
+finish "installation checks" "installed $(cd "$prefix" && find . -type f | wc -l) files; every check passed"

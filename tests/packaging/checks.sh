@@ -1,0 +1,27 @@
+# Helpers of the packaging checks, sourced by them. A failed check is counted and reported,
+# not fatal, so that one run shows everything that is wrong.
+set -euo pipefail
+export LC_ALL=C
+
+failures=0
+fail() {
+  echo "FAIL: $*" >&2
+  failures=$((failures + 1))
+}
+
+# Exit 77, the tests' skip code, when a tool that a check needs is not installed.
+require_tools() {
+  local tool
+  for tool; do
+    command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
+  done
+}
+
+# finish WHAT SUMMARY: exit 1 if a check failed, else print SUMMARY.
+finish() {
+  if [ "$failures" -ne 0 ]; then
+    echo "$failures $1 failed" >&2
+    exit 1
+  fi
+  echo "$2"
+}

@@ -7,6 +7,7 @@
 #include "link/DriveSession.h"
 #include "link/MessageService.h"
 #include "link/Receiver.h"
+#include "link/Texts.h"
 
 using namespace velmora;
 
@@ -170,6 +171,89 @@ private slots:
         QVERIFY(!r.released());
         QCOMPARE(r.session.reply.receiveBuffer.size(), 10);
         QCOMPARE(r.session.reply.crcErrorCount, 0);
+    }
+
+    // A line that sends every request back (a two-wire adapter without echo suppression):
+    // the copy is dropped, the user told once, and the drive's reply behind it is taken.
+    void echoedRequestsAreDropped()
+    {
+        Rig r;
+        r.expectRead(300, 2);
+        const QByteArray request = r.port.sent.last();
+        const QByteArray reply = readReply({1.f, 2.f});
+        r.port.deliver(request.left(3));
+        QVERIFY(!r.released());
+        r.port.deliver(request.mid(3) + reply.left(4));
+        QVERIFY(!r.released());
+        r.port.deliver(reply.mid(4));
+        QVERIFY(r.released());
+        QCOMPARE(r.session.reply.lastOutcome, ReplyOutcome::Good);
+        QCOMPARE(r.session.reply.decodedValues[1], 1.f);
+        QCOMPARE(r.session.reply.decodedValues[2], 2.f);
+        QCOMPARE(r.session.reply.crcErrorCount, 0);
+        QCOMPARE(quint64(r.session.counters.echoesDiscarded), quint64(1));
+        QCOMPARE(quint64(r.session.counters.lateBytesDiscarded), quint64(0));
+        QVERIFY(r.session.link.lineEchoes);
+        QVERIFY(r.messages.shown.isEmpty()); // never from inside the receiver
+        QTRY_COMPARE(r.messages.shown, QStringList{QString::fromLatin1(texts::LineEchoes)});
+
+        // Known to echo, a command's copy is no longer taken for its acknowledgement.
+        r.session.reply.writeAck = 0;
+        r.expectCommand(Command::JogOn);
+        const QByteArray command = r.port.sent.last();
+        r.port.deliver(command);
+        QVERIFY(!r.released());
+        QCOMPARE(int(r.session.reply.writeAck), 0);
+        r.port.deliver(command); // the drive's own acknowledgement
+        QVERIFY(r.released());
+        QCOMPARE(int(r.session.reply.writeAck), 1);
+        QCOMPARE(quint64(r.session.counters.echoesDiscarded), quint64(2));
+
+        // A port opened again may be another adapter: a copy of a command is its answer
+        // again until the line shows that it echoes. The user is not told twice.
+        r.session.forgetLine();
+        r.session.reply.writeAck = 0;
+        r.expectCommand(Command::JogOff);
+        r.port.deliver(r.port.sent.last());
+        QVERIFY(r.released());
+        QCOMPARE(int(r.session.reply.writeAck), 1);
+        r.expectRead(300, 2);
+        r.port.deliver(r.port.sent.last() + reply);
+        QVERIFY(r.released());
+        QVERIFY(r.session.link.lineEchoes);
+        QTest::qWait(20);
+        QCOMPARE(r.messages.shown.size(), 1);
+        QCOMPARE(r.session.reply.crcErrorCount, 0);
+    }
+
+    // Replies that begin as the request did are not held as a possible echo once they
+    // are whole, nor dropped when they turn out different.
+    void repliesThatBeginLikeTheirRequest()
+    {
+        Rig r;
+        r.session.req.startRegister = 200;
+        r.session.req.writeCount = 1;
+        r.session.buildAndSend(FrameWriteSeveral);
+        const QByteArray request = r.port.sent.last();
+        const QByteArray ack = framed(request.left(6)); // a multiple write's acknowledgement
+        r.port.deliver(ack.left(5));
+        QVERIFY(!r.released());
+        r.port.deliver(ack.mid(5));
+        QVERIFY(r.released());
+        QCOMPARE(r.session.reply.lastOutcome, ReplyOutcome::Good);
+
+        // A read of one register from 0x0403: its reply's byte count (4) is the request's
+        // third byte, so the reply's first three bytes are the request's.
+        r.expectRead(0x0403, 1);
+        const QByteArray reply = ::readReply(1, {3.f}, true);
+        QCOMPARE(reply.left(3), r.port.sent.last().left(3));
+        for (char c : reply)
+            r.port.deliver(QByteArray(1, c));
+        QVERIFY(r.released());
+        QCOMPARE(r.session.reply.lastOutcome, ReplyOutcome::Good);
+        QCOMPARE(r.session.reply.decodedValues[1], 3.f);
+        QCOMPARE(quint64(r.session.counters.echoesDiscarded), quint64(0));
+        QVERIFY(!r.session.link.lineEchoes);
     }
 
     void exceptionReplyInPieces()

@@ -370,6 +370,9 @@ void DriveSession::noteEcho()
         return;
     link.lineEchoes = true;
     qCWarning(lcLink) << "the line echoes every request; echoes are discarded";
+    if (echoReported_)
+        return;
+    echoReported_ = true;
     // Not from inside the receiver: whoever shows link faults shows it when it can.
     QMetaObject::invokeMethod(
         this, [this] { reportLinkFault(QString::fromLatin1(texts::LineEchoes)); }, Qt::QueuedConnection);

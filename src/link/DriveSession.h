@@ -195,7 +195,7 @@ public:
     void noteBytesArrived();
     // Receiver: the bad-reply limit is reached.
     void badReplyLimitReached();
-    // Receiver: the line sent the request back; said once per opening of the port.
+    // Receiver: the line sent the request back; the user is told the first time.
     void noteEcho();
     // A new opening of the port: what was learnt of the line no longer holds.
     void forgetLine();
@@ -227,6 +227,7 @@ private:
     std::atomic<bool> linkDown_{false};
     std::atomic<DownReason> downReason_{DownReason::OffLine};
     std::atomic<int> stepDepth_{0};
+    bool echoReported_ = false;
     // The exchange in flight: its reply, written by the receiver before it signals.
     QByteArray inflightReply_;
     ReplyOutcome inflightOutcome_ = ReplyOutcome::NoReply;

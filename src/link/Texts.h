@@ -48,7 +48,7 @@ inline constexpr char InputsUnknown[] = "State unknown";
 inline constexpr char PatternMayRun[] =
     "The drive confirmed neither the start nor Auto-JOG OFF: the pattern may be running. Press Auto-JOG OFF again.";
 
-// The line echoes: said once per opening of the port.
+// The line echoes: said the first time it is seen.
 inline constexpr char LineEchoes[] =
     "The serial line sends every request back before the drive's reply (a two-wire RS-485 adapter "
     "without echo suppression). Velmora recognises the echo and discards it; nothing else changes.";

@@ -3,9 +3,9 @@
 #   cmake --install build --prefix ~/.local       (or /usr/local, the default)
 #   cd build && cpack -G DEB                       (velmora_<version>-<release>_<arch>.deb)
 #
-# One application id names the desktop entry, the icon and the AppStream component.
+# VELMORA_APP_ID (set beside the version) names the desktop entry, the icon and the
+# AppStream component.
 
-set(VELMORA_APP_ID org.velmora.Velmora)
 # The date of the release that project(VERSION) names: the AppStream release and the
 # manual pages' footer carry it. Move it on with the version.
 set(VELMORA_RELEASE_DATE 2026-12-10)

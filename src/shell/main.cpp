@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QIcon>
 
 #include <cstdio>
 #include <cstring>
@@ -39,6 +40,12 @@ int main(int argc, char *argv[])
     QApplication::setOrganizationName(QStringLiteral("Velmora"));
     QApplication::setApplicationName(QStringLiteral("Velmora"));
     QApplication::setApplicationVersion(QStringLiteral(VELMORA_VERSION));
+    // Ties the windows to the installed desktop entry (task bars, Wayland's window icons).
+    QGuiApplication::setDesktopFileName(QStringLiteral(VELMORA_APP_ID));
+    QIcon fallback;
+    for (const char *size : {"16x16", "32x32", "48x48", "256x256"})
+        fallback.addFile(QStringLiteral(":/icons/%1/apps/" VELMORA_APP_ID ".png").arg(QLatin1String(size)));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(VELMORA_APP_ID), fallback));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Commissioning tool for the VD-840 servo drive."));

@@ -4,10 +4,14 @@
 // it is of the write-to-drive window previewing FILE; with input, jog, autojog, manual or
 // monitor of that window; "capture" is the monitoring window holding a captured step
 // response with the cursor on it; "link" the link panel; "compare" the drive beside a
-// backup; "finddrive" the drive finder after a scan.
+// backup; "finddrive" the drive finder after a scan; "selectport" the port chooser with its
+// list open: this machine's ports and, as a build machine has no USB adapter, two example
+// adapters, in the order the chooser gives them.
 #include <QApplication>
 #include <QCheckBox>
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QPainter>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QCursor>
@@ -31,6 +35,7 @@
 #include "shell/FindDriveDialog.h"
 #include "shell/LinkPanel.h"
 #include "shell/MainWindow.h"
+#include "shell/SelectPortDialog.h"
 #include "tuning/MonitorWindow.h"
 #include "tuning/StripChart.h"
 
@@ -169,6 +174,38 @@ int main(int argc, char *argv[])
         const bool ok = panel->grab().save(QString::fromLocal8Bit(argv[1]));
         main.stopPoller();
         return ok ? 0 : 1;
+    }
+    if (mode == "selectport") {
+        QList<PortEntry> devices = SerialDevices();
+        const auto adapter = [](const char *name, const char *what, quint16 vendor, quint16 product, const char *serial) {
+            PortEntry e{QLatin1String(name), QStringLiteral("/dev/") + QLatin1String(name), QLatin1String(what), false};
+            e.usb = true;
+            e.vendorId = vendor;
+            e.productId = product;
+            e.serialNumber = QLatin1String(serial);
+            return e;
+        };
+        devices << adapter("ttyUSB1", "FT232R USB UART", 0x0403, 0x6001, "A10K3XYZ")
+                << adapter("ttyUSB0", "USB-Serial Controller", 0x067b, 0x2303, "");
+        OrderPorts(devices);
+        SelectPortDialog dialog(WithSimulatedDrive(devices), QStringLiteral("A10K3XYZ"), &main);
+        dialog.move(40, 40);
+        dialog.show();
+        QTest::qWait(200);
+        // The dialog as it opens, and below it the list it offers.
+        const QPixmap closed = dialog.grab();
+        auto *combo = dialog.findChild<QComboBox *>(QStringLiteral("ComboPorts"));
+        combo->showPopup();
+        QTest::qWait(300);
+        const QPixmap list = combo->view()->window()->grab();
+        QPixmap shot(std::max(closed.width(), list.width()), closed.height() + 8 + list.height());
+        shot.fill(Qt::white);
+        QPainter painter(&shot);
+        painter.drawPixmap(0, 0, closed);
+        painter.drawPixmap(0, closed.height() + 8, list);
+        painter.end();
+        main.stopPoller();
+        return shot.save(QString::fromLocal8Bit(argv[1])) ? 0 : 1;
     }
     if (mode == "station") { // the on-line dialog, as it opens
         TForm_ID dialog(&main);

@@ -86,7 +86,8 @@ void TForm_Link::refresh()
     echoes_->setText(s_.link.lineEchoes ? QStringLiteral("%1 (the line echoes every request)").arg(c.echoesDiscarded)
                                         : QString::number(c.echoesDiscarded));
     const LineReport line = s_.port() ? s_.port()->lineReport() : LineReport{};
-    const QString noDevice = QStringLiteral("no serial device open");
+    const bool open = s_.port() && s_.port()->isOpen();
+    const QString noDevice = open ? QStringLiteral("no driver (simulated drive)") : QStringLiteral("no serial device open");
     lowLatency_->setText(line.ttyName.isEmpty() ? noDevice : FeatureText(line.lowLatency));
     rs485_->setText(line.ttyName.isEmpty() ? noDevice : FeatureText(line.rs485));
     latencyTimer_->setText(line.ttyName.isEmpty() ? noDevice : LatencyTimerText(line));

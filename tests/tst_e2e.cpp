@@ -9,6 +9,7 @@
 #include "link/MessageService.h"
 #include "link/QtSerialDrivePort.h"
 #include "link/Receiver.h"
+#include "link/Texts.h"
 #include "link/Transactions.h"
 #include "params/ParamTransactions.h"
 
@@ -173,6 +174,31 @@ private slots:
         QVERIFY(lost.err.contains(QStringLiteral("nothing saved")));
         f.seek(0);
         QCOMPARE(f.readAll(), bytes);
+    }
+
+    // A two-wire RS-485 line that sends every request back: a write first (its copy taken
+    // for the acknowledgement until the line shows that it echoes), then a whole backup and
+    // restore. Everything succeeds, and each run says once that the line echoes.
+    void echoingLineFromTheCommandLine()
+    {
+        SimProcess sim({QStringLiteral("--echo")});
+        QVERIFY(!sim.device().isEmpty());
+        const QString echoes = QString::fromLatin1(texts::LineEchoes);
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("drive.vpf"));
+        const QList<QStringList> runs{
+            {QStringLiteral("write"), QStringLiteral("304"), QStringLiteral("45.5")},
+            {QStringLiteral("backup"), file},
+            {QStringLiteral("restore"), file},
+            {QStringLiteral("read"), QStringLiteral("304"), QStringLiteral("1")},
+        };
+        for (const QStringList &args : runs) {
+            const CliRun r = cli(QStringList{QStringLiteral("--port"), sim.device()} + args);
+            QVERIFY2(r.code == 0, qPrintable(args.join(QLatin1Char(' ')) + QStringLiteral(": ") + r.err));
+            QCOMPARE(r.err.count(echoes), 1);
+        }
+        const CliRun read = cli({QStringLiteral("--port"), sim.device(), QStringLiteral("read"), QStringLiteral("304"), QStringLiteral("1")});
+        QCOMPARE(read.out.trimmed(), QStringLiteral("P3-05\t304\t45.5"));
     }
 
     void commandLineSimulated()

@@ -604,6 +604,9 @@ int RunCli(const QStringList &arguments)
         code = doRestore(session, args);
     else
         code = args.size() == 1 ? doStatus(session, format) : fail(QStringLiteral("usage: status"), kExitUsage);
+    // What the link had to say while the command ran (a line that echoes) is said before
+    // the program ends.
+    QCoreApplication::sendPostedEvents();
     port.close();
     // Whatever a command made of it, a port that went away while it ran is a lost link.
     return lost ? kExitLink : code;

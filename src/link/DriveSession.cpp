@@ -369,7 +369,7 @@ void DriveSession::noteEcho()
     if (link.lineEchoes)
         return;
     link.lineEchoes = true;
-    qCWarning(lcLink) << "the line echoes every request; echoes are discarded";
+    qCInfo(lcLink) << "the line echoes every request; echoes are discarded";
     if (echoReported_)
         return;
     echoReported_ = true;

@@ -76,19 +76,38 @@ TThread_Receive::Echo TThread_Receive::dropEcho()
     const QByteArray &request = r.request;
     const int n = int(std::min(buf.size(), request.size()));
     if (n == 0 || std::memcmp(buf.constData(), request.constData(), size_t(n)) != 0) {
-        r.echoPossible = false; // the first bytes are not the request: no echo this time
+        // A late reply to the request before may come first (a write acknowledged by its
+        // echo before the line was known to echo): it is dropped, and the echo looked for
+        // behind it.
+        if (!lateFrameInFront(buf))
+            r.echoPossible = false; // the first bytes are not the request: no echo this time
         return Echo::None;
     }
     if (buf.size() < request.size())
         return isWholeAnswer(buf) ? Echo::None : Echo::WaitForMore;
-    r.echoPossible = false;
     // A write's acknowledgement repeats the request byte for byte: until this line has
-    // shown that it echoes, the copy is the drive's answer.
-    if (!s_.link.lineEchoes && isWholeAnswer(request))
-        return Echo::None;
+    // shown that it echoes, a copy alone is the drive's answer. Two copies are the echo and
+    // the answer.
+    if (!s_.link.lineEchoes && isWholeAnswer(request)) {
+        const QByteArray rest = buf.mid(request.size());
+        if (!rest.isEmpty() && rest.size() < request.size() && request.startsWith(rest))
+            return Echo::WaitForMore;
+        if (!rest.startsWith(request)) {
+            r.echoPossible = false;
+            return Echo::None;
+        }
+    }
+    r.echoPossible = false;
     buf.remove(0, request.size());
     s_.noteEcho();
     return Echo::Dropped;
+}
+
+bool TThread_Receive::lateFrameInFront(const QByteArray &buf) const
+{
+    const int length = expectedFrameLength(buf);
+    const auto *bytes = reinterpret_cast<const uint8_t *>(buf.constData());
+    return length > 0 && length <= buf.size() && CrcMatches(bytes, length) && !answersRequest(bytes);
 }
 
 bool TThread_Receive::isWholeAnswer(const QByteArray &frame) const

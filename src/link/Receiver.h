@@ -30,6 +30,7 @@ private:
     enum class Echo { None, WaitForMore, Dropped };
     Echo dropEcho();
     bool isWholeAnswer(const QByteArray &frame) const;
+    bool lateFrameInFront(const QByteArray &buf) const;
     void handle();
     void takeReply();
     void crcErrorHandling();

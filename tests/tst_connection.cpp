@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QCheckBox>
 #include <QTest>
 #include <QTimer>
 
@@ -16,6 +17,7 @@
 #include "SimulatedPort.h"
 #include "link/MessageService.h"
 #include "link/Texts.h"
+#include "link/KeptSettings.h"
 #include "shell/CommDialogs.h"
 #include "shell/SelectPortDialog.h"
 #include "shell/MainWindow.h"
@@ -65,6 +67,34 @@ private slots:
         QCOMPARE(s.Baud, 57600);
         QCOMPARE(s.Parity, PortSettings::ParityChoice::Even);
         QVERIFY(s.SWFlowOptions);
+    }
+
+    // RS-485 mode is one tick in the port settings; it and the adapter last chosen (by its
+    // serial number) are kept between runs.
+    void rs485ModeAndAdapterKept()
+    {
+        PortSettings s;
+        {
+            TForm_COMM dialog(s);
+            auto *box = dialog.findChild<QCheckBox *>(QStringLiteral("chk_Rs485"));
+            QVERIFY(box && !box->isChecked());
+            box->setChecked(true);
+            dialog.btnOKClick();
+        }
+        QVERIFY(s.rs485);
+        {
+            TForm_COMM dialog(s);
+            QVERIFY(dialog.findChild<QCheckBox *>(QStringLiteral("chk_Rs485"))->isChecked());
+        }
+        QTemporaryDir dir;
+        KeptSettings::enable(dir.filePath(QStringLiteral("kept.ini")));
+        s.adapterSerial = QStringLiteral("A10K3XYZ");
+        SavePortChoices(s);
+        PortSettings next;
+        LoadPortChoices(next);
+        KeptSettings::disable();
+        QVERIFY(next.rs485);
+        QCOMPARE(next.adapterSerial, QStringLiteral("A10K3XYZ"));
     }
 
     void onLineAndOffLineStates()

@@ -11,33 +11,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "CliProcess.h"
 #include "SimProcess.h"
 
 namespace {
-
-struct CliRun {
-    int code = -1;
-    QString out;
-    QString err;
-};
-
-CliRun cli(const QStringList &args)
-{
-    QProcess p;
-    p.start(QStringLiteral(VELMORA_CLI_PATH), args);
-    CliRun r;
-    if (!p.waitForFinished(60000))
-        return r;
-    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
-}
-
-QStringList rowsOf(const QString &out)
-{
-    return out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-}
 
 // Every line one JSON object; an empty list and a failed test when a line is anything else.
 QList<QJsonObject> jsonLines(const QString &out)

@@ -14,6 +14,7 @@
 #include <set>
 
 #include "SimDrive.h"
+#include "CliProcess.h"
 #include "SimProcess.h"
 #include "SimulatedPort.h"
 #include "link/DriveSession.h"
@@ -114,34 +115,6 @@ bool onlyVersionReads(const SimDrive &drive)
             return false;
     }
     return true;
-}
-
-struct CliRun {
-    int code = -1;
-    QString out;
-    QString err;
-    qint64 ms = 0;
-};
-
-CliRun cli(const QStringList &args)
-{
-    QProcess p;
-    QElapsedTimer t;
-    t.start();
-    p.start(QStringLiteral(VELMORA_CLI_PATH), args);
-    CliRun r;
-    if (!p.waitForFinished(60000))
-        return r;
-    r.ms = t.elapsed();
-    r.code = p.exitCode();
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
-}
-
-QStringList rowsOf(const QString &out)
-{
-    return out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
 } // namespace

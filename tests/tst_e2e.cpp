@@ -4,6 +4,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "CliProcess.h"
 #include "SimProcess.h"
 #include "link/DriveSession.h"
 #include "link/MessageService.h"
@@ -14,29 +15,6 @@
 #include "params/ParamTransactions.h"
 
 using namespace velmora;
-
-namespace {
-
-struct CliRun {
-    int code = -1;
-    QString out;
-    QString err;
-};
-
-CliRun cli(const QStringList &args)
-{
-    QProcess p;
-    p.start(QStringLiteral(VELMORA_CLI_PATH), args);
-    CliRun r;
-    if (!p.waitForFinished(20000))
-        return r;
-    r.code = p.exitCode();
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
-}
-
-} // namespace
 
 class TestEndToEnd : public QObject {
     Q_OBJECT

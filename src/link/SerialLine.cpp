@@ -20,6 +20,25 @@ LineFeature refusal(int error)
 {
     return error == ENOTTY || error == EINVAL ? LineFeature::NotOffered : LineFeature::Refused;
 }
+
+// Reads a driver setting, changes it where it is not yet as wanted and reads it back: some
+// drivers accept a change and ignore it, so only what reads back counts.
+template <typename Setting, typename Wanted, typename Change>
+LineFeature askDriver(int fd, unsigned long getRequest, unsigned long setRequest, Wanted wanted, Change change)
+{
+    Setting s{};
+    if (::ioctl(fd, getRequest, &s) != 0)
+        return refusal(errno);
+    if (wanted(s))
+        return LineFeature::On;
+    change(s);
+    if (::ioctl(fd, setRequest, &s) != 0)
+        return LineFeature::Refused;
+    Setting check{};
+    if (::ioctl(fd, getRequest, &check) != 0 || !wanted(check))
+        return LineFeature::Refused;
+    return LineFeature::On;
+}
 #endif
 
 } // namespace
@@ -27,19 +46,9 @@ LineFeature refusal(int error)
 LineFeature RequestLowLatency(int fd)
 {
 #ifdef __linux__
-    serial_struct s{};
-    if (::ioctl(fd, TIOCGSERIAL, &s) != 0)
-        return refusal(errno);
-    if (s.flags & ASYNC_LOW_LATENCY)
-        return LineFeature::On;
-    s.flags |= ASYNC_LOW_LATENCY;
-    if (::ioctl(fd, TIOCSSERIAL, &s) != 0)
-        return LineFeature::Refused;
-    // Some drivers accept the request and ignore the flag: believe only what reads back.
-    serial_struct check{};
-    if (::ioctl(fd, TIOCGSERIAL, &check) != 0 || !(check.flags & ASYNC_LOW_LATENCY))
-        return LineFeature::Refused;
-    return LineFeature::On;
+    return askDriver<serial_struct>(
+        fd, TIOCGSERIAL, TIOCSSERIAL, [](const serial_struct &s) { return (s.flags & ASYNC_LOW_LATENCY) != 0; },
+        [](serial_struct &s) { s.flags |= ASYNC_LOW_LATENCY; });
 #else
     (void)fd;
     return LineFeature::NotOffered;
@@ -49,17 +58,15 @@ LineFeature RequestLowLatency(int fd)
 LineFeature EnableRs485(int fd)
 {
 #ifdef __linux__
-    serial_rs485 r{};
-    if (::ioctl(fd, TIOCGRS485, &r) != 0)
-        return refusal(errno);
-    r.flags |= SER_RS485_ENABLED | SER_RS485_RTS_ON_SEND;
-    r.flags &= ~unsigned(SER_RS485_RTS_AFTER_SEND);
-    if (::ioctl(fd, TIOCSRS485, &r) != 0)
-        return LineFeature::Refused;
-    serial_rs485 check{};
-    if (::ioctl(fd, TIOCGRS485, &check) != 0 || !(check.flags & SER_RS485_ENABLED))
-        return LineFeature::Refused;
-    return LineFeature::On;
+    return askDriver<serial_rs485>(
+        fd, TIOCGRS485, TIOCSRS485,
+        [](const serial_rs485 &r) {
+            return (r.flags & SER_RS485_ENABLED) && (r.flags & SER_RS485_RTS_ON_SEND) && !(r.flags & SER_RS485_RTS_AFTER_SEND);
+        },
+        [](serial_rs485 &r) {
+            r.flags |= SER_RS485_ENABLED | SER_RS485_RTS_ON_SEND;
+            r.flags &= ~unsigned(SER_RS485_RTS_AFTER_SEND);
+        });
 #else
     (void)fd;
     return LineFeature::NotOffered;

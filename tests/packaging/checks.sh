@@ -9,6 +9,21 @@ fail() {
   failures=$((failures + 1))
 }
 
+# take_build_args USAGE ALLOW_MORE ARG...: the build folder, version and application id every
+# check is given first (sets build, version and app_id); exit 2 with USAGE when they are not
+# there, or when more follow and ALLOW_MORE is not "more".
+take_build_args() {
+  local usage=$1 more=$2
+  shift 2
+  if [ $# -lt 3 ] || { [ $# -gt 3 ] && [ "$more" != more ]; }; then
+    echo "usage: $usage" >&2
+    exit 2
+  fi
+  build=$1
+  version=$2
+  app_id=$3
+}
+
 # Exit 77, the tests' skip code, when a tool that a check needs is not installed.
 require_tools() {
   local tool

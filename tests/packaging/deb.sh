@@ -7,15 +7,8 @@
 # dpkg-shlibdeps). Exit 77 (skip) only when a packaging tool is missing.
 source "$(dirname "$0")/checks.sh"
 
-if [ $# -lt 3 ]; then
-  echo "usage: $0 BUILD_DIR VERSION APP_ID [RUNTIME_PLUGIN...]" >&2
-  exit 2
-fi
-build=$1
-version=$2
-app_id=$3
-shift 3
-plugins=("$@")
+take_build_args "$0 BUILD_DIR VERSION APP_ID [RUNTIME_PLUGIN...]" more "$@"
+plugins=("${@:4}")
 
 require_tools cpack dpkg dpkg-deb dpkg-shlibdeps readelf ldd
 

@@ -8,13 +8,7 @@
 # missing.
 source "$(dirname "$0")/checks.sh"
 
-if [ $# -ne 3 ]; then
-  echo "usage: $0 BUILD_DIR VERSION APP_ID" >&2
-  exit 2
-fi
-build=$1
-version=$2
-app_id=$3
+take_build_args "$0 BUILD_DIR VERSION APP_ID" exact "$@"
 
 require_tools cmake desktop-file-validate appstreamcli groff gzip readelf bash
 

@@ -51,9 +51,14 @@ void say(const QString &line)
     std::fprintf(stdout, "%s\n", line.toUtf8().constData());
 }
 
-int fail(const QString &line, int code)
+void complain(const QString &line)
 {
     std::fprintf(stderr, "velmora-cli: %s\n", line.toUtf8().constData());
+}
+
+int fail(const QString &line, int code)
+{
+    complain(line);
     return code;
 }
 
@@ -400,7 +405,7 @@ int downloadFailureCode(const DownloadResult &result)
         if (outcomeCode(o) == kExitLink)
             return kExitLink;
     for (const DownloadMismatch &m : result.mismatches)
-        if (m.drive == QLatin1String("no answer")) // the read-back of its group went unanswered
+        if (m.unanswered)
             return kExitLink;
     return kExitNegative;
 }
@@ -444,7 +449,7 @@ int doRestore(DriveSession &s, const QStringList &args)
         return fail(QStringLiteral("%1 %2").arg(QString::fromLatin1(texts::DownLoadFailed), problems.join(QStringLiteral("; "))),
                     downloadFailureCode(result));
     if (!problems.isEmpty())
-        std::fprintf(stderr, "velmora-cli: warning: %s\n", problems.join(QStringLiteral("; ")).toUtf8().constData());
+        complain(QStringLiteral("warning: %1").arg(problems.join(QStringLiteral("; "))));
     say(QStringLiteral("%1 %2 requests, station now %3")
             .arg(QString::fromLatin1(texts::DownLoadComplete))
             .arg(result.outcomes.size())

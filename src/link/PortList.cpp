@@ -112,11 +112,6 @@ QList<PortEntry> WithSimulatedDrive(QList<PortEntry> devices)
     return devices;
 }
 
-QList<PortEntry> SelectablePorts()
-{
-    return WithSimulatedDrive(SerialDevices());
-}
-
 int FindAdapter(const QList<PortEntry> &ports, const QString &serialNumber)
 {
     if (serialNumber.isEmpty())

@@ -33,9 +33,6 @@ PortEntry SimulatedEntry();
 // The devices with the simulated drive placed before the legacy ports: what a user may pick.
 QList<PortEntry> WithSimulatedDrive(QList<PortEntry> devices);
 
-// What "Select Port" offers: the serial devices and the built-in simulated drive.
-QList<PortEntry> SelectablePorts();
-
 // The entry of the USB adapter with this serial number, or -1.
 int FindAdapter(const QList<PortEntry> &ports, const QString &serialNumber);
 

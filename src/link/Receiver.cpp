@@ -107,7 +107,8 @@ bool TThread_Receive::lateFrameInFront(const QByteArray &buf) const
 {
     const int length = expectedFrameLength(buf);
     const auto *bytes = reinterpret_cast<const uint8_t *>(buf.constData());
-    return length > 0 && length <= buf.size() && CrcMatches(bytes, length) && !answersRequest(bytes);
+    return length > 0 && length <= kMaxReplyLength && length <= buf.size() && CrcMatches(bytes, length)
+        && !answersRequest(bytes);
 }
 
 bool TThread_Receive::isWholeAnswer(const QByteArray &frame) const
@@ -134,15 +135,11 @@ void TThread_Receive::handle()
 
     // A late reply to an earlier request may sit in front of this request's reply; drop it
     // whole and look at what follows.
-    const int frameLength = expectedFrameLength(buf);
-    if (frameLength > 0 && L > frameLength && frameLength <= kMaxReplyLength) {
-        const auto *bytes = reinterpret_cast<const uint8_t *>(buf.constData());
-        if (CrcMatches(bytes, frameLength) && !answersRequest(bytes)) {
-            s_.noteLateBytes(frameLength);
-            buf.remove(0, frameLength);
-            handle();
-            return;
-        }
+    if (const int frameLength = expectedFrameLength(buf); L > frameLength && lateFrameInFront(buf)) {
+        s_.noteLateBytes(frameLength);
+        buf.remove(0, frameLength);
+        handle();
+        return;
     }
 
     bool complete = false;

@@ -30,6 +30,7 @@ private:
     enum class Echo { None, WaitForMore, Dropped };
     Echo dropEcho();
     bool isWholeAnswer(const QByteArray &frame) const;
+    // A whole good frame at the front that answers some other request: a late reply.
     bool lateFrameInFront(const QByteArray &buf) const;
     void handle();
     void takeReply();

@@ -230,7 +230,7 @@ std::vector<DownloadMismatch> verifyAgainstFile(DriveSession &s, const DownloadP
             const QString driveText = r.good() ? FormatParamValue(r.value(int(i) + 1), def.Decimals)
                                                : QStringLiteral("no answer");
             if (!r.good() || driveText != fileText)
-                out.push_back({ParamIdForAddress(def.Address), fileText, driveText});
+                out.push_back({ParamIdForAddress(def.Address), fileText, driveText, !r.good()});
         }
     }
     return out;

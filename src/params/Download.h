@@ -68,6 +68,7 @@ struct DownloadMismatch {
     QString id;    // "P4-05"
     QString file;  // the file's value as it displays
     QString drive; // the drive's value as it displays; "no answer" when its group was not read
+    bool unanswered = false; // the read-back of its group got no good reply
 };
 
 struct DownloadResult {

@@ -103,14 +103,11 @@ PortSettings TForm_FindDrive::settingsFor(int index) const
     const PortEntry &entry = ports_.at(index);
     s.simulate = entry.simulated;
     s.device.clear();
-    if (!entry.simulated) {
-        // The n-th device of the list, as the Comport dialog counts: the simulated drive,
-        // listed among them, is not one.
+    // The n-th device of the list, as the Comport dialog counts: the simulated drive, listed
+    // among them, is not one. Opening it keeps the adapter's serial number.
+    if (!entry.simulated)
         s.ComNumber = 1 + int(std::count_if(ports_.begin(), ports_.begin() + index,
                                             [](const PortEntry &p) { return !p.simulated; }));
-        if (entry.usb && !entry.serialNumber.isEmpty())
-            s.adapterSerial = entry.serialNumber;
-    }
     return s;
 }
 
